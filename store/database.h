@@ -1,0 +1,130 @@
+#pragma once
+
+// The local store: one attachment to a Firebird database file through the
+// embedded engine (no server process), and the one application transaction
+// that every window works in.
+//
+// Contract:
+// - Every failure of the database layer throws DatabaseError carrying the
+//   engine's own message text (status vector formatted by the engine).
+// - Text travels as bytes: no character set is declared, so Windows-1251
+//   bytes are stored and read back exactly; blobs likewise, zero bytes included.
+// - NULL is kept distinct from the empty string in parameters and columns.
+// - Statements run in the application transaction, which is started on demand
+//   when none is active. Definition statements (CREATE, ALTER ...) may instead
+//   run in a transaction of their own that is committed at once.
+// - close() (and the destructor) commits an active application transaction.
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace mirvaly {
+
+class DatabaseError : public std::runtime_error {
+public:
+    explicit DatabaseError(const std::string& message, int sqlCode = 0)
+        : std::runtime_error(message), m_sqlCode(sqlCode) {}
+    int sqlCode() const { return m_sqlCode; }
+
+private:
+    int m_sqlCode;
+};
+
+// A calendar date (SQL dialect 3 DATE: no time of day).
+struct Date {
+    int year = 0;
+    int month = 0;
+    int day = 0;
+    friend bool operator==(const Date&, const Date&) = default;
+    friend auto operator<=>(const Date&, const Date&) = default;
+};
+
+// One parameter or column value.
+class Value {
+public:
+    enum class Kind { Null, Integer, Text, Date, Blob };
+
+    Value() = default;  // NULL
+    static Value null() { return Value(); }
+    static Value integer(int64_t v);
+    static Value text(std::string bytes);
+    static Value date(Date d);
+    static Value blob(std::string bytes);
+
+    Kind kind() const { return m_kind; }
+    bool isNull() const { return m_kind == Kind::Null; }
+    // Integer columns (SMALLINT, INTEGER, BIGINT); a NULL reads as `orElse`.
+    int64_t asInteger(int64_t orElse = 0) const;
+    // Text and blob bytes; a NULL reads as "". Integers and dates as decimal
+    // text ("dd.mm.yyyy" for dates).
+    std::string asText() const;
+    Date asDate() const;  // a NULL or non-date reads as {0, 0, 0}
+
+    friend bool operator==(const Value&, const Value&) = default;
+
+private:
+    Kind m_kind = Kind::Null;
+    int64_t m_integer = 0;
+    std::string m_bytes;
+    Date m_date;
+};
+
+using Row = std::vector<Value>;
+
+struct QueryResult {
+    std::vector<std::string> columns;  // column aliases in upper case as the engine names them
+    std::vector<Row> rows;
+
+    // Index of a column by name (case-sensitive, as in `columns`); -1 when absent.
+    int column(std::string_view name) const;
+};
+
+class Database {
+public:
+    // Attaches to an existing file. Throws DatabaseError when it does not exist,
+    // is damaged, or is held by another process.
+    static std::unique_ptr<Database> open(const std::string& path,
+                                          const std::string& user = "SYSDBA",
+                                          const std::string& password = "wintercap");
+    // Creates a new file (SQL dialect 3, no default character set) and stays
+    // attached to it. Throws DatabaseError when the file exists or cannot be made.
+    static std::unique_ptr<Database> create(const std::string& path,
+                                            const std::string& user = "SYSDBA",
+                                            const std::string& password = "wintercap");
+
+    virtual ~Database() = default;
+
+    virtual const std::string& path() const = 0;
+
+    // The application transaction.
+    virtual bool inTransaction() const = 0;
+    virtual void startTransaction() = 0;  // no-op when one is active
+    virtual void commit() = 0;            // full commit; no-op when none is active
+    virtual void commitRetaining() = 0;   // commit, keep the transaction open
+    virtual void rollback() = 0;          // no-op when none is active
+
+    // Runs one statement in the application transaction (started when none is
+    // active); returns the number of rows it changed. Parameters bind to "?"
+    // in order; text and blob values bind to VARCHAR and BLOB parameters alike.
+    virtual int64_t execute(std::string_view sql, const std::vector<Value>& params = {}) = 0;
+    // Runs a SELECT (or an EXECUTE returning rows) and reads every row.
+    virtual QueryResult query(std::string_view sql, const std::vector<Value>& params = {}) = 0;
+
+    // Runs one statement in a definition transaction of its own, committed
+    // right after it (rolled back when the statement fails).
+    virtual void executeDefinition(std::string_view sql) = 0;
+
+    // Ends the attachment; an active application transaction is committed.
+    virtual void close() = 0;
+    virtual bool isOpen() const = 0;
+};
+
+// Releases the engine's threads and files; call once before the process exits.
+void shutdownDatabaseEngine();
+
+}  // namespace mirvaly
