@@ -1,0 +1,7 @@
+#include "service/connect_http.h"
+
+namespace mirvaly {
+
+TConnectHTTP::TConnectHTTP() : RecvBuffer(new char[kRecvBufferSize]) {}
+
+}  // namespace mirvaly
