@@ -1,0 +1,62 @@
+// Mirvaly: the entry point. Builds the platform layers, runs the start-up,
+// creates the main window and runs the message loop until it closes.
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+
+#include "app/application_shell.h"
+#include "app/error_text.h"
+#include "app/message_box_prompts_window.h"
+#include "app/programme_list_window.h"
+#include "app/qsettings_config_store.h"
+#include "store/database.h"
+
+using namespace mirvaly;
+
+namespace {
+
+int runApplication(QApplication& app, MessageBoxPrompts& prompts) {
+    QSettingsConfigStore config;
+    auto processes = systemProcessList();
+    auto launcher = systemProgramLauncher();
+    auto store = embeddedStoreOpener();
+    ApplicationShell shell({
+        QFile::encodeName(QCoreApplication::applicationFilePath()).toStdString(),
+        QFile::encodeName(QDir::currentPath()).toStdString(),
+        config,
+        *processes,
+        *launcher,
+        prompts,
+        *store,
+        {},
+    });
+    if (!shell.construct() || !shell.show())
+        return 0;
+
+    ProgrammeListWindow mainWindow(shell.settings(), *shell.database(), prompts);
+    prompts.setParentWidget(&mainWindow);
+    mainWindow.setCloseHandler([&] { shell.close(); });
+    mainWindow.start();
+    mainWindow.show();
+    int result = app.exec();
+    prompts.setParentWidget(nullptr);
+    shell.close();
+    return result;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QString::fromLatin1(kApplicationTitle));
+    MessageBoxPrompts prompts;
+    int result = 1;
+    try {
+        result = runApplication(app, prompts);
+    } catch (const std::exception& e) {
+        prompts.showError(errorTextForDisplay(e.what()));
+    }
+    shutdownDatabaseEngine();
+    return result;
+}
