@@ -10,6 +10,10 @@
 
 namespace mirvaly {
 
+// Case mapping as the Russian Windows locale does it: Latin A-Z, the Russian
+// letters 0xC0..0xFF, "Ё"/"ё" and the other Cyrillic letters of the code page
+// (Ukrainian, Belarusian, Serbian, Macedonian) change case; every other byte
+// stays as it is.
 char toLower1251(char c);
 char toUpper1251(char c);
 std::string toLower1251(std::string_view text);
@@ -17,11 +21,17 @@ std::string toUpper1251(std::string_view text);
 
 bool isUpperLetter1251(char c);  // Latin A-Z, Cyrillic capitals, "Ё"
 bool isLowerLetter1251(char c);  // Latin a-z, Cyrillic small letters, "ё"
-inline bool isLetter1251(char c) { return isUpperLetter1251(c) || isLowerLetter1251(c); }
-inline bool isDigit(char c) { return c >= '0' && c <= '9'; }
+inline bool isLetter1251(char c) {
+    return isUpperLetter1251(c) || isLowerLetter1251(c);
+}
+inline bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 // True for the characters of codes 0 to 32 that trimming removes.
-inline bool isBlank(char c) { return static_cast<unsigned char>(c) <= 32; }
+inline bool isBlank(char c) {
+    return static_cast<unsigned char>(c) <= 32;
+}
 
 // The text without leading and trailing characters of codes 0 to 32.
 std::string_view trimmed(std::string_view text);

@@ -54,6 +54,9 @@ public:
     static Value integer(int64_t v);
     static Value text(std::string bytes);
     static Value date(Date d);
+    // A TIMESTAMP: kind Date, with the time of day in milliseconds after
+    // midnight. TIMESTAMP columns read this way; a DATE has time 0.
+    static Value timestamp(Date d, int timeOfDayMs);
     static Value blob(std::string bytes);
 
     Kind kind() const { return m_kind; }
@@ -63,7 +66,8 @@ public:
     // Text and blob bytes; a NULL reads as "". Integers and dates as decimal
     // text ("dd.mm.yyyy" for dates).
     std::string asText() const;
-    Date asDate() const;  // a NULL or non-date reads as {0, 0, 0}
+    Date asDate() const;                          // a NULL or non-date reads as {0, 0, 0}
+    int timeOfDayMs() const { return m_timeMs; }  // 0 unless a TIMESTAMP with a time
 
     friend bool operator==(const Value&, const Value&) = default;
 
@@ -72,6 +76,7 @@ private:
     int64_t m_integer = 0;
     std::string m_bytes;
     Date m_date;
+    int m_timeMs = 0;
 };
 
 using Row = std::vector<Value>;
@@ -82,6 +87,13 @@ struct QueryResult {
 
     // Index of a column by name (case-sensitive, as in `columns`); -1 when absent.
     int column(std::string_view name) const;
+};
+
+// Physical settings of a new file; the defaults are those of the store.
+struct CreateOptions {
+    int sqlDialect = 3;
+    int pageSize = 0;            // 0: the engine's default
+    std::string defaultCharset;  // empty: none declared (the store's way)
 };
 
 class Database {
@@ -96,6 +108,12 @@ public:
     static std::unique_ptr<Database> create(const std::string& path,
                                             const std::string& user = "SYSDBA",
                                             const std::string& password = "wintercap");
+    // The same with explicit physical settings (CREATE DATABASE in a script).
+    // An empty user or password is not sent (the engine then takes the
+    // operating system's user).
+    static std::unique_ptr<Database> create(const std::string& path, const std::string& user,
+                                            const std::string& password,
+                                            const CreateOptions& options);
 
     virtual ~Database() = default;
 
@@ -119,7 +137,14 @@ public:
     // right after it (rolled back when the statement fails).
     virtual void executeDefinition(std::string_view sql) = 0;
 
+    // The SQL dialect statements are prepared in (3 unless a script says
+    // otherwise with SET SQL DIALECT).
+    virtual void setSqlDialect(int dialect) { (void)dialect; }
+    virtual int sqlDialect() const { return 3; }
+
     // Ends the attachment; an active application transaction is committed.
+    // When that commit fails the transaction is rolled back, the attachment
+    // still ends, and the commit's DatabaseError is thrown.
     virtual void close() = 0;
     virtual bool isOpen() const = 0;
 };

@@ -1,0 +1,308 @@
+#include "textproc/pattern_engine.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace mirvaly {
+namespace {
+
+constexpr size_t kCarryOver = 255;  // bytes kept after an expanded escape
+// A capture holding "^1" would be expanded again and again for ever; past this
+// many slot insertions in one expansion, slot escapes stay as written. An
+// expansion of the replacement alone never needs more than 128.
+constexpr int kSlotInsertions = 1024;
+constexpr int kSlotToken = 256;  // template token for slot n: kSlotToken + n
+
+bool isReplacementEscape(int c) {
+    return c == 'p' || c == 't' || (c >= '0' && c <= '9');
+}
+
+// Position of the first CR or LF at or after `from`, or s.size().
+size_t findLineBreak(std::string_view s, size_t from) {
+    const char* base = s.data();
+    const size_t n = s.size();
+    if (from >= n)
+        return n;
+    const void* lf = std::memchr(base + from, '\n', n - from);
+    const size_t lfAt = lf ? static_cast<const char*>(lf) - base : n;
+    const void* cr = std::memchr(base + from, '\r', lfAt - from);
+    return cr ? static_cast<const char*>(cr) - base : lfAt;
+}
+
+}  // namespace
+
+struct PatternRule::Match {
+    size_t begin[10] = {};
+    size_t length[10] = {};
+    size_t end = 0;
+    std::string_view slot(std::string_view s, int n) const { return s.substr(begin[n], length[n]); }
+};
+
+struct PatternRule::Scratch {
+    // Per "^~" element: the last line break found and where that search began.
+    // An element's start position never moves back from one attempt to the
+    // next, so each stretch of the subject is searched once per element.
+    std::vector<size_t> searchedFrom;
+    std::vector<size_t> breakAt;
+    std::string text;
+    std::string tail;
+};
+
+PatternRule::PatternRule(std::string_view pattern, std::string_view replacement)
+    : m_replacement(replacement) {
+    bool bad = false;
+    int captures = 0;
+    for (size_t j = 0; j < pattern.size() && !bad;) {
+        Element el;
+        bool capturing = true;
+        if (pattern[j] != '^') {
+            el.isLiteral = true;
+            el.literal = static_cast<unsigned char>(pattern[j]);
+            el.accepts[el.literal] = true;
+            capturing = false;
+            j += 1;
+        } else if (j + 1 == pattern.size()) {
+            bad = true;  // a lone "^" at the end
+            break;
+        } else {
+            switch (pattern[j + 1]) {
+                case '*':
+                    for (int c = 33; c < 256; ++c)
+                        el.accepts[c] = true;
+                    break;
+                case 'S':
+                    for (int c = 0xC0; c <= 0xDF; ++c)
+                        el.accepts[c] = true;
+                    break;
+                case 's':
+                    for (int c = 0xE0; c <= 0xFF; ++c)
+                        el.accepts[c] = true;
+                    break;
+                case '#':
+                    for (int c = '0'; c <= '9'; ++c)
+                        el.accepts[c] = true;
+                    break;
+                case 'p':
+                    el.accepts['\r'] = el.accepts['\n'] = true;
+                    capturing = false;
+                    break;
+                case 't':
+                    el.accepts['\t'] = true;
+                    capturing = false;
+                    break;
+                case '~':
+                    el.isSpan = true;
+                    break;
+                default:
+                    bad = true;
+                    break;
+            }
+            j += 2;
+        }
+        if (capturing && ++captures <= 9) {
+            el.slot = captures;
+            if (el.isSpan)
+                m_spanSlots |= 1u << captures;
+        }
+        m_elements.push_back(el);
+    }
+    m_captureCount = std::min(captures, 9);
+    m_canMatch = !bad && !m_elements.empty();
+    if (bad)
+        m_elements.clear();
+    compileTemplate();
+}
+
+// Runs the expansion over the replacement with each slot as one opaque token.
+// While a slot's contents hold no "^" and are not empty, the real expansion
+// takes exactly the same steps, so the result is a fixed sequence of pieces.
+void PatternRule::compileTemplate() {
+    std::vector<int> t(m_replacement.begin(), m_replacement.end());
+    for (int& c : t)
+        c = static_cast<unsigned char>(c);
+    std::vector<int> tail;
+    int insertions = 0;
+    for (size_t q = 0; q + 1 < t.size(); ++q) {
+        if (t[q] != '^' || !isReplacementEscape(t[q + 1]))
+            continue;
+        std::vector<int> inserted;
+        const int e = t[q + 1];
+        if (e == 'p') {
+            inserted.push_back('\n');
+        } else if (e == 't') {
+            inserted.push_back('\t');
+        } else if (e != '0') {
+            if (insertions == kSlotInsertions)
+                continue;
+            ++insertions;
+            if (e - '0' <= m_captureCount)
+                inserted.push_back(kSlotToken + (e - '0'));
+        }
+        const size_t tailStart = q + 2;
+        tail.assign(t.begin() + tailStart,
+                    t.begin() + tailStart + std::min(kCarryOver, t.size() - tailStart));
+        t.resize(q);
+        t.insert(t.end(), inserted.begin(), inserted.end());
+        t.insert(t.end(), tail.begin(), tail.end());
+    }
+    for (int c : t) {
+        if (c >= kSlotToken) {
+            const int slot = c - kSlotToken;
+            m_template.push_back({slot, {}});
+            if (m_spanSlots & (1u << slot))
+                m_templateSpans |= 1u << slot;
+        } else {
+            if (m_template.empty() || m_template.back().slot != 0)
+                m_template.push_back({});
+            m_template.back().text.push_back(static_cast<char>(c));
+        }
+    }
+}
+
+size_t PatternRule::findCandidate(std::string_view s, size_t from) const {
+    const Element& first = m_elements.front();
+    const size_t n = s.size();
+    if (first.isSpan)
+        return from;
+    if (first.isLiteral) {
+        const void* hit = std::memchr(s.data() + from, first.literal, n - from);
+        return hit ? static_cast<const char*>(hit) - s.data() : n;
+    }
+    const auto* bytes = reinterpret_cast<const unsigned char*>(s.data());
+    while (from < n && !first.accepts[bytes[from]])
+        ++from;
+    return from;
+}
+
+bool PatternRule::matchAt(std::string_view s, size_t p, Match& m, Scratch& scratch) const {
+    const size_t n = s.size();
+    const auto* bytes = reinterpret_cast<const unsigned char*>(s.data());
+    const size_t last = m_elements.size() - 1;
+    size_t k = p;  // always below n when an element begins
+    for (size_t j = 0; j <= last; ++j) {
+        const Element& el = m_elements[j];
+        if (el.isSpan) {
+            size_t& from = scratch.searchedFrom[j];
+            size_t& brk = scratch.breakAt[j];
+            if (!(from <= k && k <= brk)) {
+                from = k;
+                brk = findLineBreak(s, k);
+            }
+            const size_t stop = std::min(brk, n - 1);  // never the last byte
+            if (el.slot)
+                m.begin[el.slot] = k, m.length[el.slot] = stop - k;
+            k = stop;
+            continue;
+        }
+        if (!el.accepts[bytes[k]])
+            return false;
+        if (el.slot)
+            m.begin[el.slot] = k, m.length[el.slot] = 1;
+        if (++k == n && j != last)
+            return false;
+    }
+    m.end = k;
+    return true;
+}
+
+void PatternRule::expand(std::string_view s, const Match& m, std::string& out,
+                         Scratch& scratch) const {
+    bool templateHolds = true;
+    for (unsigned bits = m_templateSpans; bits && templateHolds; bits &= bits - 1) {
+        const int slot = __builtin_ctz(bits);
+        const std::string_view v = m.slot(s, slot);
+        templateHolds = !v.empty() && v.find('^') == std::string_view::npos;
+    }
+    if (templateHolds) {
+        for (const Piece& piece : m_template)
+            out.append(piece.slot ? m.slot(s, piece.slot) : std::string_view(piece.text));
+        return;
+    }
+    std::string& t = scratch.text;
+    std::string& tail = scratch.tail;
+    t.assign(m_replacement);
+    int insertions = 0;
+    for (size_t q = 0; q + 1 < t.size(); ++q) {
+        const size_t caret = t.find('^', q);
+        if (caret == std::string::npos || caret + 1 >= t.size())
+            break;
+        q = caret;
+        const char e = t[q + 1];
+        if (!isReplacementEscape(static_cast<unsigned char>(e)))
+            continue;
+        std::string_view inserted;
+        if (e == 'p') {
+            inserted = "\n";
+        } else if (e == 't') {
+            inserted = "\t";
+        } else if (e != '0') {
+            if (insertions == kSlotInsertions)
+                continue;
+            ++insertions;
+            if (e - '0' <= m_captureCount)
+                inserted = m.slot(s, e - '0');
+        }
+        const size_t tailStart = q + 2;
+        tail.assign(t, tailStart, std::min(kCarryOver, t.size() - tailStart));
+        t.resize(q);
+        t.append(inserted);
+        t.append(tail);
+    }
+    out.append(t);
+}
+
+void PatternRule::apply(std::string& subject) const {
+    if (!m_canMatch || subject.empty())
+        return;
+    const std::string_view s = subject;
+    const size_t n = s.size();
+    Scratch scratch;
+    scratch.searchedFrom.assign(m_elements.size(), 1);
+    scratch.breakAt.assign(m_elements.size(), 0);  // empty: from > brk
+    std::string out;
+    bool changed = false;
+    size_t copied = 0;  // s[0, copied) is already in `out`
+    size_t pos = 0;
+    Match m;
+    while (pos < n) {
+        pos = findCandidate(s, pos);
+        if (pos >= n)
+            break;
+        if (!matchAt(s, pos, m, scratch)) {
+            ++pos;
+            continue;
+        }
+        if (!changed) {
+            out.reserve(n + n / 8 + 64);
+            changed = true;
+        }
+        out.append(s, copied, pos - copied);
+        copied = pos;
+        const size_t mark = out.size();
+        expand(s, m, out, scratch);
+        const std::string_view inserted = std::string_view(out).substr(mark);
+        if (inserted == "Del") {
+            subject.clear();
+            return;
+        }
+        if (inserted == "No") {
+            out.resize(mark);  // the match stays; the next attempt is two on
+            pos += 2;
+        } else if (m.end == pos) {
+            pos += 1;  // nothing consumed: step past the byte the match sat on
+        } else {
+            copied = pos = m.end;
+        }
+    }
+    if (!changed)
+        return;
+    out.append(s, copied, n - copied);
+    subject.swap(out);
+}
+
+void ReplaceByPattern(std::string& subject, std::string_view pattern,
+                      std::string_view replacement) {
+    PatternRule(pattern, replacement).apply(subject);
+}
+
+}  // namespace mirvaly
