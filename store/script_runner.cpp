@@ -35,11 +35,13 @@ void createDatabase(std::unique_ptr<Database>& db, std::string_view text, int di
     if (!parseCreateDatabase(text, st, error))
         throw DatabaseError(error);
     st.options.sqlDialect = dialect;
-    // The new file replaces the attachment the runner worked with; closing
-    // that one commits what it had pending, as closing the connection does.
+    // The new file replaces the attachment the runner worked with once it
+    // exists; closing the old one commits what it had pending, as closing the
+    // connection does.
+    std::unique_ptr<Database> created = Database::create(st.path, st.user, st.password, st.options);
     if (db)
         db->close();
-    db = Database::create(st.path, st.user, st.password, st.options);
+    db = std::move(created);
     if (!st.collation.empty())
         db->executeDefinition("ALTER CHARACTER SET " + st.options.defaultCharset +
                               " SET DEFAULT COLLATION " + st.collation);

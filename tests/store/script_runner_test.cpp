@@ -1,0 +1,269 @@
+#include "store/script_runner.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "common/codec.h"
+#include "tests/support/temp_database.h"
+
+namespace mirvaly {
+namespace {
+
+using End = ScriptOutcome::End;
+using Names = std::vector<std::string>;
+using test::TempDatabase;
+
+Names replNames(Database& db) {
+    Names names;
+    for (const Row& r : db.query("SELECT NAME FROM REPL ORDER BY NAME").rows)
+        names.push_back(r[0].asText());
+    return names;
+}
+
+std::string insert(const std::string& name) {
+    return "INSERT INTO REPL (NAME) VALUES ('" + name + "');";
+}
+
+struct RunCase {
+    const char* name;
+    std::string script;
+    End end;
+    int executed;
+    int stopLine;     // 0 when it did not stop
+    Names pending;    // what the application transaction sees after the run
+    Names committed;  // what is left after rolling the pending work back
+};
+
+class RunnerRules : public ::testing::TestWithParam<RunCase> {};
+
+TEST_P(RunnerRules, OutcomeAndState) {
+    const RunCase& c = GetParam();
+    TempDatabase db;
+    ScriptRunner runner(db.holder());
+    ScriptOutcome o = runner.run(c.script);
+    EXPECT_EQ(o.end, c.end) << o.error;
+    EXPECT_EQ(o.executed, c.executed);
+    EXPECT_EQ(o.stopLine, c.stopLine);
+    EXPECT_EQ(replNames(db.db()), c.pending);
+    db->rollback();
+    EXPECT_EQ(replNames(db.db()), c.committed);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Scripts, RunnerRules,
+    ::testing::Values(
+        RunCase{"DataStaysUncommitted",
+                insert("a") + "\n" + insert("b"),
+                End::Completed,
+                2,
+                0,
+                {"a", "b"},
+                {}},
+        RunCase{"CommitCommitsWhatRanBefore",
+                insert("a") + "\nCOMMIT;\n" + insert("b"),
+                End::Completed,
+                3,
+                0,
+                {"a", "b"},
+                {"a"}},
+        RunCase{"CommitWork", insert("a") + "\ncommit work;", End::Completed, 2, 0, {"a"}, {"a"}},
+        RunCase{"RollbackUndoes",
+                insert("a") + "\nROLLBACK;\n" + insert("b"),
+                End::Completed,
+                3,
+                0,
+                {"b"},
+                {}},
+        RunCase{"TerminatorsInStrings",
+                "INSERT INTO REPL (NAME, TEXT) VALUES ('a;1', 'x'';y');\n"
+                "SELECT 1 AS \"c;d\" FROM RDB$DATABASE;\n" +
+                    insert("b\"; "),
+                End::Completed,
+                3,
+                0,
+                {"a;1", "b\"; "},
+                {}},
+        RunCase{"SetTermAroundABlock",
+                "SET TERM ^ ;\nEXECUTE BLOCK AS BEGIN\n  " + insert("a") + "\n  " + insert("b") +
+                    "\nEND^\nSET TERM ; ^\n" + insert("c"),
+                End::Completed,
+                4,
+                0,
+                {"a", "b", "c"},
+                {}},
+        RunCase{"CommentsInFrontAreSkipped",
+                "/* header; */\n" + insert("a") + " /* note */\n/* one */ /* two */ " + insert("b"),
+                End::Completed,
+                2,
+                0,
+                {"a", "b"},
+                {}},
+        RunCase{"OptionsAreTaken",
+                "SET SQL DIALECT 3;\nSET AUTODDL ON;\nSET NAMES WIN1251;\n"
+                "SET STATISTICS INDEX P_IDX1;\n" +
+                    insert("a"),
+                End::Completed,
+                5,
+                0,
+                {"a"},
+                {}},
+        RunCase{"LastStatementWithoutTerminator",
+                insert("a") + "\nINSERT INTO REPL (NAME) VALUES ('b')",
+                End::Completed,
+                2,
+                0,
+                {"a", "b"},
+                {}},
+        RunCase{"EmptyScript", "  \n", End::Completed, 0, 0, {}, {}},
+        RunCase{"UnrecognisedStopsSilently",
+                insert("a") + "\nCOMMIT;\n" + insert("b") + "\nMERGE INTO REPL USING X;\n" +
+                    insert("c"),
+                End::Unrecognised,
+                3,
+                4,
+                {"a", "b"},
+                {"a"}},
+        RunCase{"LineCommentIsUnrecognised",
+                insert("a") + "\n-- a note\n" + insert("b"),
+                End::Unrecognised,
+                1,
+                2,
+                {"a"},
+                {}},
+        RunCase{"RejectedKeepsEarlierDataPending",
+                insert("a") + "\nINSERT INTO REPL (NOPE) VALUES (1);\n" + insert("b"),
+                End::Rejected,
+                1,
+                2,
+                {"a"},
+                {}}),
+    [](const ::testing::TestParamInfo<RunCase>& info) { return info.param.name; });
+
+TEST(ScriptRunner, RejectionGivesTheEnginesMessageAndThePendingWorkCanBeCommitted) {
+    for (bool commit : {true, false}) {
+        TempDatabase db;
+        ScriptRunner runner(db.holder());
+        ScriptOutcome o = runner.run(std::vector<std::string>{
+            insert("a"),
+            "INSERT INTO P (DATEKEY, DATEPROG, EFIRTIME, TEXT, TYPES, NAME, ANONS)",
+            "  VALUES (99, '01.01.2024', '', '', '', '', '');",
+            insert("b"),
+        });
+        ASSERT_EQ(o.end, End::Rejected);
+        EXPECT_EQ(o.stopLine, 2);
+        EXPECT_EQ(o.executed, 1);
+        EXPECT_NE(o.error.find("FK_P_2"), std::string::npos) << o.error;
+        EXPECT_EQ(o.stopStatement,
+                  "INSERT INTO P (DATEKEY, DATEPROG, EFIRTIME, TEXT, TYPES, NAME, ANONS)\n"
+                  "  VALUES (99, '01.01.2024', '', '', '', '', '')");
+        if (commit)
+            db->commit();
+        else
+            db->rollback();
+        db.reopen();
+        EXPECT_EQ(replNames(db.db()), commit ? Names{"a"} : Names{});
+    }
+}
+
+TEST(ScriptRunner, DefinitionsAreCommittedOneByOne) {
+    TempDatabase db;
+    ScriptRunner runner(db.holder());
+    ScriptOutcome o = runner.run(insert("a") +
+                                 "\nCREATE TABLE EXTRA (A INTEGER);\n"
+                                 "INSERT INTO EXTRA VALUES (1);\n"
+                                 "ALTER TABLE EXTRA ADD B VARCHAR(5);\n"
+                                 "CREATE TABLE EXTRA (A INTEGER);\n");
+    EXPECT_EQ(o.end, End::Rejected);
+    EXPECT_EQ(o.executed, 4);
+    EXPECT_EQ(o.stopLine, 5);
+    EXPECT_FALSE(o.error.empty());
+    db->rollback();
+    db.reopen();
+    // The table and its new column stay; the data was never committed.
+    QueryResult r = db->query("SELECT A, B FROM EXTRA");
+    EXPECT_TRUE(r.rows.empty());
+    EXPECT_EQ(r.columns, (std::vector<std::string>{"A", "B"}));
+    EXPECT_TRUE(replNames(db.db()).empty());
+}
+
+TEST(ScriptRunner, Windows1251AndZeroBytesTravelThroughAScript) {
+    TempDatabase db;
+    const std::string text = cp("Телепрограммы на неделю: ёЁ №") + "\x01\x7F\x98\xFF";
+    const std::string withZero = std::string("a\0b", 3);
+    db->execute(
+        "INSERT INTO PROGRAM (DATEKEY, DATEPROG, CHENELID, VARIANT) "
+        "VALUES (1, '01.01.2024', 'x', 'R')");
+    ScriptRunner runner(db.holder());
+    ScriptOutcome o =
+        runner.run("INSERT INTO REPL (NAME, TEXT) VALUES ('t', '" + text + "');\n" +
+                   "INSERT INTO P (DATEKEY, DATEPROG, EFIRTIME, TEXT, TYPES, NAME, ANONS) VALUES "
+                   "(1, '01.01.2024', '07:00', '" +
+                   text + "', 'x', '" + withZero + "', '');");
+    ASSERT_EQ(o.end, End::Completed) << o.error;
+    db.reopen();
+    EXPECT_EQ(db->query("SELECT TEXT FROM REPL").rows.at(0).at(0).asText(), text);
+    Row item = db->query("SELECT EFIRTIME, TEXT, NAME, ANONS FROM P").rows.at(0);
+    EXPECT_EQ(item[0], Value::blob("07:00"));
+    EXPECT_EQ(item[1], Value::blob(text));
+    EXPECT_EQ(item[2], Value::blob(withZero));
+    EXPECT_EQ(item[3], Value::blob(""));
+}
+
+TEST(ScriptRunner, CreateDatabaseFillsAnEmptyHolder) {
+    std::string folder = test::makeTempFolder();
+    {
+        std::unique_ptr<Database> db;
+        ScriptRunner runner(db);
+        ScriptOutcome o =
+            runner.run("/* new store */\nCREATE DATABASE '" + folder +
+                       "/new.gdb' USER 'SYSDBA' PASSWORD 'wintercap' PAGE_SIZE 4096;\n"
+                       "CREATE TABLE T (A INTEGER);\nINSERT INTO T VALUES (1);\n");
+        ASSERT_EQ(o.end, End::Completed) << o.error;
+        ASSERT_TRUE(db);
+        EXPECT_EQ(db->path(), folder + "/new.gdb");
+        EXPECT_EQ(db->query("SELECT MON$PAGE_SIZE, MON$SQL_DIALECT FROM MON$DATABASE").rows.at(0),
+                  (Row{Value::integer(4096), Value::integer(3)}));
+        db->close();  // commits the INSERT
+        db = Database::open(folder + "/new.gdb");
+        EXPECT_EQ(db->query("SELECT A FROM T").rows.size(), 1u);
+    }
+    std::filesystem::remove_all(folder);
+}
+
+TEST(ScriptRunner, CreateDatabaseReplacesTheAttachmentAfterCommittingIt) {
+    TempDatabase db;
+    ScriptRunner runner(db.holder());
+    ScriptOutcome o = runner.run(insert("a") + "\nCREATE DATABASE '" + db.folder() +
+                                 "/other.gdb' USER 'SYSDBA' PASSWORD 'wintercap';");
+    ASSERT_EQ(o.end, End::Completed) << o.error;
+    EXPECT_EQ(db->path(), db.folder() + "/other.gdb");
+    db->close();
+    db.holder() = Database::open(db.path());
+    EXPECT_EQ(replNames(db.db()), Names{"a"});
+}
+
+TEST(ScriptRunner, RefusesWhatItCannotRun) {
+    std::unique_ptr<Database> none;
+    ScriptRunner runner(none);
+    ScriptOutcome o = runner.run(insert("a"));
+    EXPECT_EQ(o.end, End::Rejected);
+    EXPECT_EQ(o.executed, 0);
+    EXPECT_FALSE(o.error.empty());
+
+    TempDatabase db;
+    ScriptRunner attached(db.holder());
+    for (const char* script : {"SET SQL DIALECT 7;", "CREATE DATABASE nowhere;",
+                               "CREATE DATABASE '/nonexistent-dir/x.gdb';"}) {
+        o = attached.run(script);
+        EXPECT_EQ(o.end, End::Rejected) << script;
+        EXPECT_FALSE(o.error.empty()) << script;
+    }
+    // The attachment survives a CREATE DATABASE that could not be parsed.
+    EXPECT_TRUE(db->isOpen());
+}
+
+}  // namespace
+}  // namespace mirvaly
