@@ -10,7 +10,7 @@ constexpr size_t kCarryOver = 255;  // bytes kept after an expanded escape
 // A capture holding "^1" would be expanded again and again for ever; past this
 // many slot insertions in one expansion, slot escapes stay as written. An
 // expansion of the replacement alone never needs more than 128.
-constexpr int kSlotInsertions = 1024;
+constexpr int kSlotInsertions = 256;
 constexpr int kSlotToken = 256;  // template token for slot n: kSlotToken + n
 
 bool isReplacementEscape(int c) {
