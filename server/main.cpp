@@ -5,11 +5,14 @@
 //                   [--subscriber ID] [--items-per-day N] [--items N]
 //                   [--start dd.mm.yyyy] [--no-extras]
 
+#include <pthread.h>
+
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "common/codec.h"
@@ -21,13 +24,6 @@ using namespace mirvaly;
 using namespace mirvaly::reference;
 
 namespace {
-
-ReferenceService* g_service = nullptr;
-
-void onSignal(int) {
-    if (g_service)
-        g_service->stop();
-}
 
 int usage() {
     std::cerr << "usage:\n"
@@ -125,14 +121,27 @@ int serve(const std::vector<std::string>& args) {
         std::cerr << "cannot listen on " << address << ":" << port << "\n";
         return 1;
     }
-    g_service = &service;
-    std::signal(SIGINT, onSignal);
-    std::signal(SIGTERM, onSignal);
+    // SIGINT and SIGTERM are taken by a thread of their own, which stops the
+    // server outside any signal handler.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    sigaddset(&stopSignals, SIGUSR1);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    std::thread stopper([&] {
+        int signal = 0;
+        sigwait(&stopSignals, &signal);
+        if (signal != SIGUSR1)
+            service.stop();
+    });
     std::cout << "mirvaly-service: " << programmes << " programmes, listening on " << address << ":"
               << bound << std::endl;
-    service.listen();
-    g_service = nullptr;
-    return 0;
+    const bool served = service.listen();
+    // Wake the stopper when the server ended for another reason.
+    pthread_kill(stopper.native_handle(), SIGUSR1);
+    stopper.join();
+    return served ? 0 : 1;
 }
 
 }  // namespace

@@ -66,4 +66,8 @@ void ReferenceService::stop() {
     m_impl->server.stop();
 }
 
+bool ReferenceService::isRunning() const {
+    return m_impl->server.is_running();
+}
+
 }  // namespace mirvaly::reference

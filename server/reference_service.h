@@ -29,8 +29,10 @@ public:
     int bind(const std::string& address, int port);
     // Serves until stop(); call after bind(). Returns false when it could not.
     bool listen();
-    // Ends listen() from another thread.
+    // Ends listen() from another thread. A stop() before listen() has started
+    // serving is lost, so wait for isRunning() first.
     void stop();
+    bool isRunning() const;
 
 private:
     struct Impl;
