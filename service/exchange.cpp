@@ -52,9 +52,17 @@ TransportResult Exchange::converseWhilePumping(TConnectHTTP& c, const std::strin
                                     TConnectHTTP::kRecvBufferSize, socket, m_cancel);
     });
     if (m_pump) {
-        while (work.wait_for(m_pumpInterval) != std::future_status::ready) {
+        try {
+            while (work.wait_for(m_pumpInterval) != std::future_status::ready) {
+                c.Socket = socket.load();
+                m_pump();
+            }
+        } catch (...) {
+            // The worker is cut short rather than waited for to the time-outs.
+            m_cancel = true;
+            work.wait();
             c.Socket = socket.load();
-            m_pump();
+            throw;
         }
     }
     TransportResult result = work.get();

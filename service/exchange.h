@@ -24,7 +24,9 @@
 // - The socket work runs on a worker thread. The calling thread waits and,
 //   about every 20 ms, calls `pump` so that the window keeps repainting; every
 //   prompt (the message block, the proxy refusal, a bad proxy port) is shown on
-//   the calling thread after the socket work has ended.
+//   the calling thread after the socket work has ended. An exception thrown by
+//   `pump` cancels the socket work and reaches the caller; the exchange is
+//   then over and another may start.
 // - The transport, the prompts and the record must outlive the call.
 
 #include <atomic>

@@ -170,6 +170,25 @@ TEST_F(ExchangeLoopback, CancelFromThePumpEndsARunningExchange) {
     EXPECT_GE(cancellingPumps, 5);
 }
 
+TEST_F(ExchangeLoopback, ExceptionFromThePumpEndsTheExchangeAndReachesTheCaller) {
+    LoopbackServer server([&](LoopbackConnection& c) {
+        c.readRequest();
+        if (server.accepted() == 1) {
+            c.waitForPeerClose(10s);
+        } else {
+            c.send(okResponse(kOpen + "again" + kClose));
+        }
+    });
+    record.Host = server.hostAndPort();
+    transport.setReceiveTimeout(20s);
+    Exchange throwing(transport, prompts, [] { throw std::runtime_error("window closed"); });
+    EXPECT_THROW(throwing(record), std::runtime_error);
+    EXPECT_FALSE(record.ExchangeRunning);
+    EXPECT_EQ(record.Socket, TConnectHTTP::kNoSocket);
+    EXPECT_EQ(exchange(record), 1);
+    EXPECT_EQ(record.Reply, "again");
+}
+
 TEST_F(ExchangeLoopback, RefusedConnectionFails) {
     uint16_t port = 0;
     {

@@ -1,0 +1,96 @@
+#include "service/reply_script.h"
+
+#include <memory>
+
+#include "store/script_splitter.h"
+
+namespace mirvaly {
+namespace {
+
+// The program's attachment lent to the script runner, which wants an owner it
+// could replace; this one forwards every call and never ends the attachment.
+class BorrowedDatabase : public Database {
+public:
+    explicit BorrowedDatabase(Database& target) : m_target(target) {}
+
+    const std::string& path() const override { return m_target.path(); }
+    bool inTransaction() const override { return m_target.inTransaction(); }
+    void startTransaction() override { m_target.startTransaction(); }
+    void commit() override { m_target.commit(); }
+    void commitRetaining() override { m_target.commitRetaining(); }
+    void rollback() override { m_target.rollback(); }
+    int64_t execute(std::string_view sql, const std::vector<Value>& params) override {
+        return m_target.execute(sql, params);
+    }
+    QueryResult query(std::string_view sql, const std::vector<Value>& params) override {
+        return m_target.query(sql, params);
+    }
+    void executeDefinition(std::string_view sql) override { m_target.executeDefinition(sql); }
+    void setSqlDialect(int dialect) override { m_target.setSqlDialect(dialect); }
+    int sqlDialect() const override { return m_target.sqlDialect(); }
+    void close() override {
+        throw DatabaseError("A reply script cannot close the program's database.");
+    }
+    bool isOpen() const override { return m_target.isOpen(); }
+
+private:
+    Database& m_target;
+};
+
+// Where the script is to end: before its first CREATE DATABASE, if any, and
+// the statement found there.
+struct Cut {
+    size_t end = std::string_view::npos;
+    ScriptStatement statement;
+};
+
+Cut findCreateDatabase(std::string_view script) {
+    ScriptSplitter splitter(script);
+    ScriptStatement st;
+    while (splitter.next(st)) {
+        if (st.kind == StatementKind::Unrecognised)
+            break;  // the runner stops here anyway
+        if (st.kind == StatementKind::CreateDatabase)
+            return {static_cast<size_t>(st.text.data() - script.data()), st};
+    }
+    return {};
+}
+
+}  // namespace
+
+std::string_view replyText(std::string_view reply) {
+    return reply.substr(0, reply.find('\0'));
+}
+
+std::vector<std::string> splitLines(std::string_view text) {
+    std::vector<std::string> lines;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find_first_of("\r\n", start);
+        if (end == std::string_view::npos) {
+            lines.emplace_back(text.substr(start));
+            break;
+        }
+        lines.emplace_back(text.substr(start, end - start));
+        start = end + 1;
+        if (text[end] == '\r' && start < text.size() && text[start] == '\n')
+            ++start;
+    }
+    return lines;
+}
+
+ScriptOutcome executeReplyScript(Database& database, std::string_view reply) {
+    std::string_view text = replyText(reply);
+    const Cut cut = findCreateDatabase(text);
+    std::unique_ptr<Database> lent = std::make_unique<BorrowedDatabase>(database);
+    ScriptRunner runner(lent);
+    ScriptOutcome outcome = runner.run(splitLines(text.substr(0, cut.end)));
+    if (cut.end != std::string_view::npos && outcome.end == ScriptOutcome::End::Completed) {
+        outcome.end = ScriptOutcome::End::Unrecognised;
+        outcome.stopStatement = std::string(cut.statement.text);
+        outcome.stopLine = cut.statement.line;
+    }
+    return outcome;
+}
+
+}  // namespace mirvaly
