@@ -127,10 +127,14 @@ std::string sqlText(std::string_view text) {
 }
 
 std::string loginScript(const Catalogue& catalogue, const std::set<int64_t>& held) {
-    std::string script(kLineEnd);
+    // Nothing new gives an empty script, so that the client skips the commit
+    // that would close its open lists for nothing.
+    std::string script;
     for (const auto& p : catalogue.programmes) {
         if (held.count(p.key))
             continue;
+        if (script.empty())
+            script = kLineEnd;
         script += programmeInsert(p);
         script += kLineEnd;
     }

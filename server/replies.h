@@ -50,7 +50,8 @@ std::string frame(std::string_view message, std::string_view payload);
 // An SQL text literal: the bytes between single quotes, quotes doubled.
 std::string sqlText(std::string_view text);
 
-// The scripts. Each starts and ends with a line end.
+// The scripts, one statement a line; each starts and ends with a line end.
+// The login script is empty when the client holds every programme.
 std::string loginScript(const Catalogue& catalogue, const std::set<int64_t>& held);
 std::string itemsScript(const CatalogueProgramme& programme);
 std::string sokrScript();
