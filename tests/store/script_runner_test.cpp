@@ -37,6 +37,10 @@ struct RunCase {
     Names committed;  // what is left after rolling the pending work back
 };
 
+void PrintTo(const RunCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class RunnerRules : public ::testing::TestWithParam<RunCase> {};
 
 TEST_P(RunnerRules, OutcomeAndState) {

@@ -28,6 +28,10 @@ std::string bytes(const char (&literal)[N]) {
     return std::string(literal, N - 1);
 }
 
+void PrintTo(const SplitCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class SplitTest : public ::testing::TestWithParam<SplitCase> {};
 
 TEST_P(SplitTest, GivesStatementsWithTheirLines) {
@@ -122,6 +126,10 @@ struct ClassifyCase {
     const char* text;
     StatementKind kind;
 };
+
+void PrintTo(const ClassifyCase& c, std::ostream* os) {
+    *os << '"' << c.text << '"';
+}
 
 class ClassifyTest : public ::testing::TestWithParam<ClassifyCase> {};
 
