@@ -3,6 +3,10 @@
 #include <algorithm>
 #include <cstring>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 namespace mirvaly {
 namespace {
 
@@ -29,6 +33,26 @@ size_t findLineBreak(std::string_view s, size_t from) {
     return cr ? static_cast<const char*>(cr) - base : lfAt;
 }
 
+// Position of the first byte at or after `from` within lo..hi, or n.
+size_t findInRange(const unsigned char* b, size_t from, size_t n, unsigned char lo,
+                   unsigned char hi) {
+    const unsigned char span = hi - lo;
+#ifdef __SSE2__
+    const __m128i vlo = _mm_set1_epi8(static_cast<char>(lo));
+    const __m128i vspan = _mm_set1_epi8(static_cast<char>(span));
+    for (; from + 16 <= n; from += 16) {
+        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + from));
+        const __m128i v = _mm_sub_epi8(x, vlo);
+        const int mask = _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_min_epu8(v, vspan), v));
+        if (mask)
+            return from + __builtin_ctz(static_cast<unsigned>(mask));
+    }
+#endif
+    while (from<n&& static_cast<unsigned char>(b[from] - lo)> span)
+        ++from;
+    return from;
+}
+
 }  // namespace
 
 struct PatternRule::Match {
@@ -36,6 +60,21 @@ struct PatternRule::Match {
     size_t length[10] = {};
     size_t end = 0;
     std::string_view slot(std::string_view s, int n) const { return s.substr(begin[n], length[n]); }
+};
+
+// The growing result: written through a pointer, trimmed once at the end.
+struct PatternRule::Writer {
+    std::string buf;
+    size_t size = 0;
+    char* room(size_t k) {
+        if (size + k > buf.size())
+            buf.resize(std::max(buf.size() * 2, size + k));
+        return buf.data() + size;
+    }
+    void put(std::string_view bytes) {
+        std::memcpy(room(bytes.size()), bytes.data(), bytes.size());
+        size += bytes.size();
+    }
 };
 
 struct PatternRule::Scratch {
@@ -99,6 +138,17 @@ PatternRule::PatternRule(std::string_view pattern, std::string_view replacement)
             }
             j += 2;
         }
+        if (!bad && !el.isSpan && !el.isLiteral) {
+            int lo = 0, hi = 255;
+            while (!el.accepts[lo])
+                ++lo;
+            while (!el.accepts[hi])
+                --hi;
+            el.isRange =
+                std::all_of(el.accepts + lo, el.accepts + hi + 1, [](bool a) { return a; });
+            el.rangeLow = static_cast<unsigned char>(lo);
+            el.rangeHigh = static_cast<unsigned char>(hi);
+        }
         if (capturing && ++captures <= 9) {
             el.slot = captures;
             if (el.isSpan)
@@ -145,6 +195,7 @@ void PatternRule::compileTemplate() {
         t.insert(t.end(), inserted.begin(), inserted.end());
         t.insert(t.end(), tail.begin(), tail.end());
     }
+    m_templateSize = t.size();
     for (int c : t) {
         if (c >= kSlotToken) {
             const int slot = c - kSlotToken;
@@ -157,6 +208,7 @@ void PatternRule::compileTemplate() {
             m_template.back().text.push_back(static_cast<char>(c));
         }
     }
+    m_templateFixed = m_templateSpans == 0;
 }
 
 size_t PatternRule::findCandidate(std::string_view s, size_t from) const {
@@ -169,6 +221,8 @@ size_t PatternRule::findCandidate(std::string_view s, size_t from) const {
         return hit ? static_cast<const char*>(hit) - s.data() : n;
     }
     const auto* bytes = reinterpret_cast<const unsigned char*>(s.data());
+    if (first.isRange)
+        return findInRange(bytes, from, n, first.rangeLow, first.rangeHigh);
     while (from < n && !first.accepts[bytes[from]])
         ++from;
     return from;
@@ -205,17 +259,29 @@ bool PatternRule::matchAt(std::string_view s, size_t p, Match& m, Scratch& scrat
     return true;
 }
 
-void PatternRule::expand(std::string_view s, const Match& m, std::string& out,
-                         Scratch& scratch) const {
+void PatternRule::expand(std::string_view s, const Match& m, Writer& out, Scratch& scratch) const {
+    if (m_templateFixed) {
+        // Slots of one-byte elements only: the size is known, write in place.
+        char* d = out.room(m_templateSize);
+        for (const Piece& piece : m_template) {
+            if (piece.slot) {
+                *d++ = s[m.begin[piece.slot]];
+            } else {
+                std::memcpy(d, piece.text.data(), piece.text.size());
+                d += piece.text.size();
+            }
+        }
+        out.size += m_templateSize;
+        return;
+    }
     bool templateHolds = true;
     for (unsigned bits = m_templateSpans; bits && templateHolds; bits &= bits - 1) {
-        const int slot = __builtin_ctz(bits);
-        const std::string_view v = m.slot(s, slot);
+        const std::string_view v = m.slot(s, __builtin_ctz(bits));
         templateHolds = !v.empty() && v.find('^') == std::string_view::npos;
     }
     if (templateHolds) {
         for (const Piece& piece : m_template)
-            out.append(piece.slot ? m.slot(s, piece.slot) : std::string_view(piece.text));
+            out.put(piece.slot ? m.slot(s, piece.slot) : std::string_view(piece.text));
         return;
     }
     std::string& t = scratch.text;
@@ -248,20 +314,19 @@ void PatternRule::expand(std::string_view s, const Match& m, std::string& out,
         t.append(inserted);
         t.append(tail);
     }
-    out.append(t);
+    out.put(t);
 }
 
-void PatternRule::apply(std::string& subject) const {
-    if (!m_canMatch || subject.empty())
-        return;
-    const std::string_view s = subject;
+bool PatternRule::rewrite(std::string_view s, std::string& result) const {
+    if (!m_canMatch || s.empty())
+        return false;
     const size_t n = s.size();
     Scratch scratch;
     scratch.searchedFrom.assign(m_elements.size(), 1);
     scratch.breakAt.assign(m_elements.size(), 0);  // empty: from > brk
-    std::string out;
+    Writer out;
     bool changed = false;
-    size_t copied = 0;  // s[0, copied) is already in `out`
+    size_t copied = 0;  // s[0, copied) is already written
     size_t pos = 0;
     Match m;
     while (pos < n) {
@@ -273,20 +338,20 @@ void PatternRule::apply(std::string& subject) const {
             continue;
         }
         if (!changed) {
-            out.reserve(n + n / 8 + 64);
+            out.buf.resize(n + n / 8 + 64);
             changed = true;
         }
-        out.append(s, copied, pos - copied);
+        out.put(s.substr(copied, pos - copied));
         copied = pos;
-        const size_t mark = out.size();
+        const size_t mark = out.size;
         expand(s, m, out, scratch);
-        const std::string_view inserted = std::string_view(out).substr(mark);
+        const std::string_view inserted(out.buf.data() + mark, out.size - mark);
         if (inserted == "Del") {
-            subject.clear();
-            return;
+            result.clear();
+            return true;
         }
         if (inserted == "No") {
-            out.resize(mark);  // the match stays; the next attempt is two on
+            out.size = mark;  // the match stays; the next attempt is two on
             pos += 2;
         } else if (m.end == pos) {
             pos += 1;  // nothing consumed: step past the byte the match sat on
@@ -295,9 +360,17 @@ void PatternRule::apply(std::string& subject) const {
         }
     }
     if (!changed)
-        return;
-    out.append(s, copied, n - copied);
-    subject.swap(out);
+        return false;
+    out.put(s.substr(copied));
+    out.buf.resize(out.size);
+    result.swap(out.buf);
+    return true;
+}
+
+void PatternRule::apply(std::string& subject) const {
+    std::string out;
+    if (rewrite(subject, out))
+        subject.swap(out);
 }
 
 void ReplaceByPattern(std::string& subject, std::string_view pattern,

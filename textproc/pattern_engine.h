@@ -36,6 +36,11 @@ public:
     // Rewrites `subject` in place by the rule.
     void apply(std::string& subject) const;
 
+    // The same rewrite without touching `subject`: returns false when the rule
+    // changes nothing (then `out` is left alone), else true with the new text
+    // in `out`. `subject` must not refer into `out`.
+    bool rewrite(std::string_view subject, std::string& out) const;
+
     // True when the pattern can match anything at all.
     bool canMatch() const { return m_canMatch; }
 
@@ -44,7 +49,9 @@ private:
         bool isSpan = false;     // "^~"
         bool isLiteral = false;  // a plain byte, found with memchr
         unsigned char literal = 0;
-        int slot = 0;            // 1..9 when the element's capture is recorded
+        int slot = 0;          // 1..9 when the element's capture is recorded
+        bool isRange = false;  // accepts exactly rangeLow..rangeHigh
+        unsigned char rangeLow = 0, rangeHigh = 0;
         bool accepts[256] = {};  // for one-byte elements
     };
     // A piece of the replacement's precomputed expansion: literal bytes, or
@@ -55,10 +62,11 @@ private:
     };
     struct Match;
     struct Scratch;
+    struct Writer;
 
     size_t findCandidate(std::string_view s, size_t from) const;
     bool matchAt(std::string_view s, size_t p, Match& m, Scratch& scratch) const;
-    void expand(std::string_view s, const Match& m, std::string& out, Scratch& scratch) const;
+    void expand(std::string_view s, const Match& m, Writer& out, Scratch& scratch) const;
     void compileTemplate();
 
     std::string m_replacement;
@@ -69,6 +77,9 @@ private:
     // non-empty and free of "^"; other matches take the general path.
     std::vector<Piece> m_template;
     unsigned m_templateSpans = 0;
+    // No "^~" slot in the template: every expansion has this many bytes.
+    bool m_templateFixed = false;
+    size_t m_templateSize = 0;
     unsigned m_spanSlots = 0;  // bit n: slot n is filled by a "^~"
     int m_captureCount = 0;
 };

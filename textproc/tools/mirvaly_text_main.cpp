@@ -9,6 +9,10 @@
 #include <string_view>
 #include <vector>
 
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #ifdef _WIN32
 #include <fcntl.h>
 #include <io.h>
@@ -124,13 +128,40 @@ int writeOut(const std::string& text) {
     return 0;
 }
 
-int readInput(std::string& text) {
-    if (!readAll(stdin, text)) {
-        std::fprintf(stderr, "mirvaly-text: cannot read the input\n");
-        return kIoFailure;
+// Standard input as one block of bytes: mapped when it is a regular file (no
+// copy, no growing buffer), read otherwise.
+class Input {
+public:
+    ~Input() {
+        if (m_map)
+            munmap(m_map, m_mapSize);
     }
-    return 0;
-}
+    bool load() {
+        struct stat st;
+        if (fstat(STDIN_FILENO, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
+            m_mapSize = static_cast<size_t>(st.st_size);
+            void* p =
+                mmap(nullptr, m_mapSize, PROT_READ, MAP_PRIVATE | MAP_POPULATE, STDIN_FILENO, 0);
+            if (p != MAP_FAILED) {
+                m_map = p;
+                return true;
+            }
+        }
+        if (!readAll(stdin, m_read)) {
+            std::fprintf(stderr, "mirvaly-text: cannot read the input\n");
+            return false;
+        }
+        return true;
+    }
+    std::string_view bytes() const {
+        return m_map ? std::string_view(static_cast<const char*>(m_map), m_mapSize) : m_read;
+    }
+
+private:
+    void* m_map = nullptr;
+    size_t m_mapSize = 0;
+    std::string m_read;
+};
 
 std::optional<int> parseHours(std::string_view arg) {
     if (!arg.empty() && arg.front() == '+')
@@ -172,10 +203,10 @@ int runShift(const std::vector<std::string_view>& args) {
     }
     if (!hours)
         return usageError("shift needs HOURS, a whole number");
-    std::string text;
-    if (int rc = readInput(text))
-        return rc;
-    return writeOut(mirvaly::CleanAndShiftText(text, *hours, clean ? 1 : 0, separator));
+    Input input;
+    if (!input.load())
+        return kIoFailure;
+    return writeOut(mirvaly::CleanAndShiftText(input.bytes(), *hours, clean ? 1 : 0, separator));
 }
 
 // Rules file: one rule a line, pattern TAB replacement.
@@ -234,11 +265,15 @@ int runReplace(std::vector<std::string_view> args) {
     } else {
         return usageError("replace needs PATTERN and REPLACEMENT, or --rules FILE");
     }
+    Input input;
+    if (!input.load())
+        return kIoFailure;
+    // The first rule reads the input where it lies; the others rewrite the copy.
     std::string text;
-    if (int rc = readInput(text))
-        return rc;
-    for (const auto& rule : rules)
-        rule.apply(text);
+    if (rules.empty() || !rules.front().rewrite(input.bytes(), text))
+        text.assign(input.bytes());
+    for (size_t i = 1; i < rules.size(); ++i)
+        rules[i].apply(text);
     return writeOut(text);
 }
 
