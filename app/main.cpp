@@ -10,6 +10,7 @@
 #include "app/message_box_prompts_window.h"
 #include "app/programme_list_window.h"
 #include "app/qsettings_config_store.h"
+#include "app/refresh_controller.h"
 #include "store/database.h"
 
 using namespace mirvaly;
@@ -37,6 +38,9 @@ int runApplication(QApplication& app, MessageBoxPrompts& prompts) {
     ProgrammeListWindow mainWindow(shell.settings(), *shell.database(), prompts);
     prompts.setParentWidget(&mainWindow);
     mainWindow.setCloseHandler([&] { shell.close(); });
+    ServiceRefreshController refresh(shell.settings(), *shell.database(), mainWindow, prompts,
+                                     shell.executablePath());
+    mainWindow.setRefreshController(&refresh);
     mainWindow.start();
     mainWindow.show();
     int result = app.exec();
