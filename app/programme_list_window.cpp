@@ -80,7 +80,13 @@ ProgrammeListWindow::ProgrammeListWindow(AppSettings& settings, Database& databa
       m_prompts(prompts),
       m_list(database) {
     setObjectName(QStringLiteral("TForm1"));
-    setFont(QFont(QStringLiteral("MS Sans Serif"), 8));
+    // The design's font, or the nearest of its metric relatives where it is
+    // not installed, so that the design widths hold.
+    QFont designFont(QStringLiteral("MS Sans Serif"), 8);
+    designFont.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
+                            QStringLiteral("Arial"), QStringLiteral("Liberation Sans"),
+                            QStringLiteral("Nimbus Sans")});
+    setFont(designFont);
     resize(884, 502);
     setWindowTitle(toQString(cp("Телепрограммы v. ") + settings.connection.progVersion + ".0 |"));
 
@@ -187,6 +193,8 @@ void ProgrammeListWindow::buildGrid() {
     m_grid->setEditTriggers(QAbstractItemView::SelectedClicked | QAbstractItemView::EditKeyPressed |
                             QAbstractItemView::AnyKeyPressed);
     m_grid->setWordWrap(false);
+    // Cut off at the cell's edge as the design's grid does, without an ellipsis.
+    m_grid->setTextElideMode(Qt::ElideNone);
     m_grid->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     m_grid->horizontalHeader()->setHighlightSections(false);
     m_grid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);

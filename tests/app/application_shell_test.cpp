@@ -6,8 +6,12 @@
 #include <gtest/gtest.h>
 
 #include <QString>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <thread>
 
 #include "app/qsettings_config_store.h"
 #include "app_fixtures.h"
@@ -241,7 +245,58 @@ TEST(ApplicationShell, ExistingStoreThatCannotBeOpenedIsNeverRecreated) {
         EXPECT_EQ(withCopy.prompts.recorded[0].caption, cp("Ошибка загрузки."));
         EXPECT_EQ(withCopy.prompts.recorded[0].text.rfind(cp("Программа уже ОТКРЫТА !!!"), 0), 0u);
     }
-    EXPECT_EQ(readFile(folder / "OSL.gdb"), damaged);
+    EXPECT_TRUE(readFile(folder / "OSL.gdb") == damaged);
+}
+
+// Another process holds the store (the embedded engine locks the file): the
+// start says so and leaves the store as it is, its rows included.
+TEST(ApplicationShell, StoreHeldByAnotherProcessIsReportedAndLeftAlone) {
+    if (std::system("command -v isql-fb >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "no isql-fb";
+    TempFolder folder;
+    const std::string path = folder / "OSL.gdb";
+    {
+        auto db = createStore(path);
+        db->execute(
+            "insert into PROGRAM (DATEKEY, DATEPROG, CHENELID, VARIANT) values (7, '01.02.2024', "
+            "'X', 'R')");
+        db->close();
+    }
+    // isql-fb attaches soon after it starts; a probe of ours that meets it
+    // half-way can keep it out, so a start that never holds the file is retried.
+    FILE* holder = nullptr;
+    bool held = false;
+    for (int attempt = 0; attempt < 5 && !held; ++attempt) {
+        if (holder)
+            pclose(holder);
+        holder = popen(
+            ("isql-fb -q -user SYSDBA -password wintercap '" + path + "' >/dev/null 2>&1").c_str(),
+            "w");
+        ASSERT_NE(holder, nullptr);
+        for (int probe = 0; probe < 20 && !held; ++probe) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(150));
+            try {
+                Database::open(path)->close();
+            } catch (const DatabaseError&) {
+                held = true;
+            }
+        }
+    }
+    if (held) {
+        Start start(folder);
+        start.processes.names = std::vector<std::string>{kExecutableFileName};
+        EXPECT_FALSE(start.shell.construct());
+        ASSERT_EQ(start.prompts.recorded.size(), 1u);
+        const std::string& text = start.prompts.recorded[0].text;
+        EXPECT_EQ(text.rfind(cp("Не удалось открыть базу данных "), 0), 0u);
+        EXPECT_NE(text.find("lock"), std::string::npos) << text;
+    }
+    fputs("quit;\n", holder);
+    pclose(holder);
+    ASSERT_TRUE(held) << "isql-fb did not attach";
+    auto db = Database::open(path);
+    EXPECT_EQ(db->query("select count(*) from PROGRAM where DATEKEY = 7").rows.at(0).at(0),
+              Value::integer(1));
 }
 
 TEST(ApplicationShell, HandOffInstallsTheDownloadedProgramAndEnds) {
