@@ -338,6 +338,7 @@ bool PatternRule::rewrite(std::string_view s, std::string& result) const {
             continue;
         }
         if (!changed) {
+            out.buf.swap(result);  // reuse what the caller's string holds
             out.buf.resize(n + n / 8 + 64);
             changed = true;
         }
@@ -347,7 +348,8 @@ bool PatternRule::rewrite(std::string_view s, std::string& result) const {
         expand(s, m, out, scratch);
         const std::string_view inserted(out.buf.data() + mark, out.size - mark);
         if (inserted == "Del") {
-            result.clear();
+            out.buf.clear();
+            result.swap(out.buf);
             return true;
         }
         if (inserted == "No") {

@@ -38,7 +38,7 @@ public:
 
     // The same rewrite without touching `subject`: returns false when the rule
     // changes nothing (then `out` is left alone), else true with the new text
-    // in `out`. `subject` must not refer into `out`.
+    // in `out` (whose storage is reused). `subject` must not refer into `out`.
     bool rewrite(std::string_view subject, std::string& out) const;
 
     // True when the pattern can match anything at all.

@@ -49,13 +49,17 @@ protected:
         return std::string(std::istreambuf_iterator<char>(f), {});
     }
 
-    ToolRun run(const std::vector<std::string>& args, const std::string& input = "") {
+    // The input comes from a file, or through a pipe when `piped`.
+    ToolRun run(const std::vector<std::string>& args, const std::string& input = "",
+                bool piped = false) {
         write(m_dir / "in", input);
-        std::string command = quoted(MIRVALY_TEXT_BIN);
+        std::string command =
+            (piped ? "cat " + quoted(m_dir / "in") + " | " : "") + quoted(MIRVALY_TEXT_BIN);
         for (const auto& a : args)
             command += " " + quoted(a);
-        command += " < " + quoted(m_dir / "in") + " > " + quoted(m_dir / "out") + " 2> " +
-                   quoted(m_dir / "err");
+        if (!piped)
+            command += " < " + quoted(m_dir / "in");
+        command += " > " + quoted(m_dir / "out") + " 2> " + quoted(m_dir / "err");
         const int raw = std::system(command.c_str());
         ToolRun r;
         r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
@@ -75,6 +79,20 @@ TEST_F(MirvalyText, ReplacePassesEveryOtherByteThrough) {
     const ToolRun r = run({"replace", "QQQ", "Z"}, all);
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, all);
+}
+
+TEST_F(MirvalyText, InputThroughAPipe) {
+    std::string big;
+    for (int i = 0; i < 50000; ++i)
+        big += "12:30 x\r\n";
+    const ToolRun r = run({"replace", "^#^#:^#^#", "^1^2.^3^4"}, big, true);
+    EXPECT_EQ(r.status, 0);
+    std::string expected;
+    for (int i = 0; i < 50000; ++i)
+        expected += "12.30 x\r\n";
+    EXPECT_EQ(r.out, expected);
+    EXPECT_EQ(run({"shift", "1"}, "", true).out, "");
+    EXPECT_EQ(run({"replace", "a", "b"}, "", false).out, "");
 }
 
 TEST_F(MirvalyText, ReplaceTreatsTheWholeInputAsOneSubject) {
