@@ -21,16 +21,10 @@ bool isReplacementEscape(int c) {
     return c == 'p' || c == 't' || (c >= '0' && c <= '9');
 }
 
-// Position of the first CR or LF at or after `from`, or s.size().
-size_t findLineBreak(std::string_view s, size_t from) {
-    const char* base = s.data();
-    const size_t n = s.size();
-    if (from >= n)
-        return n;
-    const void* lf = std::memchr(base + from, '\n', n - from);
-    const size_t lfAt = lf ? static_cast<const char*>(lf) - base : n;
-    const void* cr = std::memchr(base + from, '\r', lfAt - from);
-    return cr ? static_cast<const char*>(cr) - base : lfAt;
+// Position of the first `c` at or after `from`, or s.size().
+size_t findByte(std::string_view s, size_t from, char c) {
+    const void* hit = std::memchr(s.data() + from, c, s.size() - from);
+    return hit ? static_cast<const char*>(hit) - s.data() : s.size();
 }
 
 // Position of the first byte at or after `from` within lo..hi, or n.
@@ -48,8 +42,11 @@ size_t findInRange(const unsigned char* b, size_t from, size_t n, unsigned char 
             return from + __builtin_ctz(static_cast<unsigned>(mask));
     }
 #endif
-    while (from<n&& static_cast<unsigned char>(b[from] - lo)> span)
-        ++from;
+    for (; from < n; ++from) {
+        const unsigned char offset = b[from] - lo;
+        if (offset <= span)
+            break;
+    }
     return from;
 }
 
@@ -78,13 +75,26 @@ struct PatternRule::Writer {
 };
 
 struct PatternRule::Scratch {
-    // Per "^~" element: the last line break found and where that search began.
-    // An element's start position never moves back from one attempt to the
-    // next, so each stretch of the subject is searched once per element.
-    std::vector<size_t> searchedFrom;
-    std::vector<size_t> breakAt;
+    // Per "^~" element, the next LF and the next CR found and where each
+    // search began: no such byte lies between the two. An element's start
+    // never moves back from one attempt to the next, so each stretch of the
+    // subject is searched once per element, however far the next break is.
+    struct Breaks {
+        size_t lfFrom = 1, lfAt = 0;  // from > at: nothing known yet
+        size_t crFrom = 1, crAt = 0;
+    };
+    std::vector<Breaks> breaks;
     std::string text;
     std::string tail;
+
+    size_t lineEnd(std::string_view s, size_t j, size_t k) {
+        Breaks& b = breaks[j];
+        if (!(b.lfFrom <= k && k <= b.lfAt))
+            b.lfFrom = k, b.lfAt = findByte(s, k, '\n');
+        if (!(b.crFrom <= k && k <= b.crAt))
+            b.crFrom = k, b.crAt = findByte(s, k, '\r');
+        return std::min(b.lfAt, b.crAt);
+    }
 };
 
 PatternRule::PatternRule(std::string_view pattern, std::string_view replacement)
@@ -236,13 +246,7 @@ bool PatternRule::matchAt(std::string_view s, size_t p, Match& m, Scratch& scrat
     for (size_t j = 0; j <= last; ++j) {
         const Element& el = m_elements[j];
         if (el.isSpan) {
-            size_t& from = scratch.searchedFrom[j];
-            size_t& brk = scratch.breakAt[j];
-            if (!(from <= k && k <= brk)) {
-                from = k;
-                brk = findLineBreak(s, k);
-            }
-            const size_t stop = std::min(brk, n - 1);  // never the last byte
+            const size_t stop = std::min(scratch.lineEnd(s, j, k), n - 1);  // never the last byte
             if (el.slot)
                 m.begin[el.slot] = k, m.length[el.slot] = stop - k;
             k = stop;
@@ -322,8 +326,7 @@ bool PatternRule::rewrite(std::string_view s, std::string& result) const {
         return false;
     const size_t n = s.size();
     Scratch scratch;
-    scratch.searchedFrom.assign(m_elements.size(), 1);
-    scratch.breakAt.assign(m_elements.size(), 0);  // empty: from > brk
+    scratch.breaks.resize(m_elements.size());
     Writer out;
     bool changed = false;
     size_t copied = 0;  // s[0, copied) is already written
