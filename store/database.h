@@ -14,6 +14,11 @@
 //   when none is active. Definition statements (CREATE, ALTER ...) may instead
 //   run in a transaction of their own that is committed at once.
 // - close() (and the destructor) commits an active application transaction.
+// - Both transactions are read committed and do not wait on locks: the
+//   program holds the file alone, so a conflict can only be between its own
+//   two transactions, and it fails at once instead of hanging.
+// - The engine holds the file for this process alone; another process that
+//   tries to attach gets the engine's "already opened" error.
 
 #include <cstdint>
 #include <memory>
@@ -123,14 +128,26 @@ public:
     virtual bool inTransaction() const = 0;
     virtual void startTransaction() = 0;  // no-op when one is active
     virtual void commit() = 0;            // full commit; no-op when none is active
-    virtual void commitRetaining() = 0;   // commit, keep the transaction open
-    virtual void rollback() = 0;          // no-op when none is active
+    // Commit, keep the transaction (and its open queries) going. The engine
+    // keeps the oldest transaction pinned meanwhile, so a long run of
+    // commit-retaining lets the file grow; a full commit releases it.
+    virtual void commitRetaining() = 0;
+    virtual void rollback() = 0;  // no-op when none is active
 
     // Runs one statement in the application transaction (started when none is
     // active); returns the number of rows it changed. Parameters bind to "?"
-    // in order; text and blob values bind to VARCHAR and BLOB parameters alike.
+    // in order; text and blob values bind to VARCHAR and BLOB parameters alike
+    // (a BLOB parameter gets a new blob of the value's bytes), integers and
+    // dates to parameters of any type the engine converts them to. A SELECT
+    // is fetched to its end and its rows dropped (so GEN_ID in it advances as
+    // the rows come); "COMMIT" and "ROLLBACK" act on the application
+    // transaction.
     virtual int64_t execute(std::string_view sql, const std::vector<Value>& params = {}) = 0;
     // Runs a SELECT (or an EXECUTE returning rows) and reads every row.
+    // Columns read as: SMALLINT, INTEGER, BIGINT -> Integer; CHAR (padded, as
+    // stored), VARCHAR -> Text; BLOB (any sub-type) -> Blob; DATE, TIMESTAMP
+    // -> Date; anything else (scaled numbers, floats, times, booleans) -> Text
+    // as the engine writes it. Other statements give no rows.
     virtual QueryResult query(std::string_view sql, const std::vector<Value>& params = {}) = 0;
 
     // Runs one statement in a definition transaction of its own, committed

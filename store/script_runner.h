@@ -16,6 +16,16 @@
 //   it stays done;
 // - a statement the database rejects ends the run with the database's error;
 //   earlier data statements stay pending.
+// The splitting itself (pure) is in store/script_splitter.h, with the
+// details: a block comment inside a statement hides terminators too, and
+// text after the last terminator is one more statement. CREATE DATABASE
+// takes the clauses store/create_database_statement.h lists; the new file
+// replaces the attachment once it exists, and the old one is closed
+// (committing its pending work). SET SQL DIALECT applies to the statements
+// after it (and to a CREATE DATABASE); AUTODDL, NAMES and STATISTICS are
+// taken and change nothing: definitions are always committed one by one and
+// the connection's character set stays NONE. A data or definition statement
+// with no attachment is rejected.
 
 #include <memory>
 #include <string>
