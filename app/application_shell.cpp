@@ -158,10 +158,11 @@ void ApplicationShell::close() {
     if (m_closed)
         return;
     m_closed = true;
-    if (m_database) {
+    // The attachment ends here, but the object stays until the shell goes:
+    // the windows hold it, and a refresh that is still pumping messages when
+    // the window closes then meets a closed store, not a freed one.
+    if (m_database && m_database->isOpen())
         runGuarded(m_env.prompts, [&] { m_database->close(); });
-        m_database.reset();
-    }
     writeConfiguration();
 }
 

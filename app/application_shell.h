@@ -8,8 +8,9 @@
 //
 // Every message goes through UserPrompts. construct() and show() return false
 // when the application is to end; the caller then shows no window (the
-// messages have been shown already). The shell owns the open store from a
-// successful show() to close().
+// messages have been shown already). The shell owns the store from a
+// successful show() until it is destroyed; close() ends the attachment
+// (committing) and leaves a closed Database in place.
 
 #include <functional>
 #include <memory>

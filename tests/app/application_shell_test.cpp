@@ -13,6 +13,7 @@
 #include <iterator>
 #include <thread>
 
+#include "app/keyboard_layout.h"
 #include "app/qsettings_config_store.h"
 #include "app_fixtures.h"
 #include "common/codec.h"
@@ -347,10 +348,42 @@ TEST(ApplicationShell, CloseCommitsWhatIsPending) {
             "insert into PROGRAM (DATEKEY, DATEPROG, CHENELID, VARIANT) values (5, "
             "'01.02.2024', 'X', 'R')");
         start.shell.close();
-        EXPECT_EQ(start.shell.database(), nullptr);
+        ASSERT_NE(start.shell.database(), nullptr);
+        EXPECT_FALSE(start.shell.database()->isOpen());
+        EXPECT_THROW(start.shell.database()->query("select count(*) from PROGRAM"), DatabaseError);
     }
     auto db = Database::open(folder / "OSL.gdb");
     EXPECT_EQ(db->query("select count(*) from PROGRAM").rows.at(0).at(0), Value::integer(1));
+}
+
+TEST(PlatformLayers, ConfigurationLivesInOstreloConfUnderTheUsersConfigurationFolder) {
+    const char* xdg = std::getenv("XDG_CONFIG_HOME");
+    const char* home = std::getenv("HOME");
+    ASSERT_TRUE(xdg || home);
+    const std::string folder = xdg && *xdg ? std::string(xdg) : std::string(home) + "/.config";
+    QSettingsConfigStore store;
+    EXPECT_EQ(store.location().toStdString(), folder + "/Ostrelo.conf");
+}
+
+TEST(PlatformLayers, ProcessListFindsThisProcess) {
+    auto processes = systemProcessList();
+    auto names = processes->executableNames();
+    ASSERT_TRUE(names.has_value());
+    const std::string own = fs::read_symlink("/proc/self/exe").filename().string();
+    EXPECT_GE(countInstances(*processes, own), 1);
+    EXPECT_EQ(countInstances(*processes, own + "-which-does-not-run"), 0);
+}
+
+TEST(PlatformLayers, KeyboardLayoutRestoresTheNameItWasGiven) {
+    auto layout = systemKeyboardLayout();
+    const std::string saved = layout->activeLayoutName();
+    EXPECT_EQ(saved.size(), 8u);
+    ASSERT_TRUE(layout->activate(kRussianLayout));
+    EXPECT_EQ(layout->activeLayoutName(), kRussianLayout);
+    ASSERT_TRUE(layout->activate("00000409"));
+    EXPECT_EQ(layout->activeLayoutName(), "00000409");
+    layout->activate(saved);
+    EXPECT_EQ(layout->activeLayoutName(), saved);
 }
 
 TEST(ApplicationShell, NameTablesStartOnMondayAndJanuary) {
