@@ -1,6 +1,11 @@
 #include "output/clean_and_shift.h"
 
+#include <cstdint>
 #include <cstring>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 namespace mirvaly {
 namespace {
@@ -24,35 +29,67 @@ bool isDigitByte(unsigned char c) {
     return c >= '0' && c <= '9';
 }
 
+// Position of the first digit at or after `from`, or n.
+size_t nextDigit(const unsigned char* b, size_t from, size_t n) {
+#ifdef __SSE2__
+    const __m128i zero = _mm_set1_epi8('0');
+    const __m128i nine = _mm_set1_epi8(9);
+    for (; from + 16 <= n; from += 16) {
+        const __m128i v =
+            _mm_sub_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(b + from)), zero);
+        const int mask = _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_min_epu8(v, nine), v));
+        if (mask)
+            return from + __builtin_ctz(static_cast<unsigned>(mask));
+    }
+#endif
+    while (from < n && !isDigitByte(b[from]))
+        ++from;
+    return from;
+}
+
+// A shape packed two bits a character ("d" 1, "." 2, ":" 3), first
+// character highest, so that a shape compares as one number.
+constexpr uint32_t packShape(std::string_view shape) {
+    uint32_t code = 0;
+    for (char c : shape)
+        code = code << 2 | (c == 'd' ? 1u : c == '.' ? 2u : 3u);
+    return code;
+}
+
+constexpr uint32_t kLongDate = packShape("dd.dd.dd");
+constexpr uint32_t kShortDate = packShape("d.dd.dd");
+
 struct TimeShape {
-    const char* shape;
+    uint32_t code;
     int hourDigits;
     int minuteAt;  // offset of the first minute digit from the first digit
     int length;
 };
 
 constexpr TimeShape kTimeShapes[] = {
-    {"d:dd:dd", 1, 2, 7}, {"dd:dd:dd", 2, 3, 8}, {"d.dd", 1, 2, 4},
-    {"d:dd", 1, 2, 4},    {"dd.dd", 2, 3, 5},    {"dd:dd", 2, 3, 5},
+    {packShape("d:dd:dd"), 1, 2, 7}, {packShape("dd:dd:dd"), 2, 3, 8},
+    {packShape("d.dd"), 1, 2, 4},    {packShape("d:dd"), 1, 2, 4},
+    {packShape("dd.dd"), 2, 3, 5},   {packShape("dd:dd"), 2, 3, 5},
 };
 
-// The shape of the characters from `i` on: "d" per digit, ":" and "." (a "."
-// only when the byte after it is above 32), at most ten of them.
-std::string_view readShape(const unsigned char* in, size_t n, size_t i, char (&buf)[10]) {
-    size_t len = 0;
-    for (size_t k = i; k < n && len < sizeof buf; ++k) {
+// The packed shape of the characters from `i` on: "d" per digit, ":" and "."
+// (a "." only when the byte after it is above 32), at most ten of them.
+uint32_t readShape(const unsigned char* in, size_t n, size_t i) {
+    uint32_t code = 0;
+    const size_t end = i + 10 < n ? i + 10 : n;
+    for (size_t k = i; k < end; ++k) {
         const unsigned char d = in[k];
         if (isDigitByte(d)) {
-            buf[len++] = 'd';
+            code = code << 2 | 1;
         } else if (d == ':') {
-            buf[len++] = ':';
+            code = code << 2 | 3;
         } else if (d == '.' && k + 1 < n && in[k + 1] > 0x20) {
-            buf[len++] = '.';
+            code = code << 2 | 2;
         } else {
             break;
         }
     }
-    return std::string_view(buf, len);
+    return code;
 }
 
 }  // namespace
@@ -104,17 +141,23 @@ std::string CleanAndShiftText(std::string_view text, int shift, unsigned char cl
                     out[w - 1] = c == 'C' ? 0xD1 : 0xF1;
                 continue;
             }
+        } else if (!isDigitByte(c)) {
+            // Without clean-up only digits matter: copy up to the next one.
+            const size_t run = nextDigit(in, i, n) - i;
+            std::memcpy(out + w, in + i, run);
+            w += run;
+            i += run - 1;
+            continue;
         } else {
             out[w++] = c;
         }
         if (!isDigitByte(c))
             continue;
 
-        char buf[10];
-        const std::string_view shape = readShape(in, n, i, buf);
-        if (shape.size() < 4)
-            continue;
-        if (shape == "dd.dd.dd" || shape == "d.dd.dd") {
+        const uint32_t shape = readShape(in, n, i);
+        if (shape < packShape("dddd"))
+            continue;  // fewer than four characters
+        if (shape == kLongDate || shape == kShortDate) {
             const size_t end = i + 8 < n ? i + 8 : n;
             for (size_t k = i + 1; k < end; ++k)
                 out[w++] = in[k];
@@ -122,7 +165,7 @@ std::string CleanAndShiftText(std::string_view text, int shift, unsigned char cl
             continue;
         }
         for (const TimeShape& t : kTimeShapes) {
-            if (shape != t.shape)
+            if (shape != t.code)
                 continue;
             int hour = in[i] - '0';
             if (t.hourDigits == 2)
