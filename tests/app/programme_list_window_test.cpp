@@ -14,6 +14,7 @@
 #include <QTableView>
 #include <QTimer>
 #include <QToolButton>
+#include <QToolTip>
 #include <QtTest>
 
 #include "app/message_box_prompts_window.h"
@@ -184,7 +185,21 @@ private slots:
         QVERIFY(!action("FindNewTv")->isChecked());
 
         QTableView* grid = m_window->grid();
-        QVERIFY(grid->toolTip().startsWith(u("Нажав на ПРОГРАММЕ другую клавишу мышки")));
+        const QString hint =
+            u("Нажав на ПРОГРАММЕ другую клавишу мышки, Вы сможете ее переполучить (если программа "
+              "загружена не полностью).");
+        QCOMPARE(grid->toolTip(), hint);
+        // Resting on a cell shows the hint too.
+        m_window->start();
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+        QRect cell = grid->visualRect(grid->model()->index(0, 2));
+        QHelpEvent rest(QEvent::ToolTip, cell.center(),
+                        grid->viewport()->mapToGlobal(cell.center()));
+        QApplication::sendEvent(grid->viewport(), &rest);
+        QTRY_VERIFY(QToolTip::isVisible());
+        QCOMPARE(QToolTip::text(), hint);
+        QToolTip::hideText();
         QCOMPARE(grid->selectionMode(), QAbstractItemView::ExtendedSelection);
         QVERIFY(!grid->verticalHeader()->isHidden());
         const std::pair<const char*, int> columns[] = {{"Дата сохранения", 104},
