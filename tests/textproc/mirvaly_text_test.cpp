@@ -165,6 +165,8 @@ TEST_F(MirvalyText, BadArgumentsGetUsageAndStatus2) {
         {"frobnicate"},
         {"shift"},
         {"shift", "3x"},
+        {"shift", "+-3"},
+        {"shift", "+"},
         {"shift", "3", "4"},
         {"shift", "3", "--separator"},
         {"shift", "3", "--separator", "ab"},

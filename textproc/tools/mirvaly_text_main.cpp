@@ -164,7 +164,7 @@ private:
 };
 
 std::optional<int> parseHours(std::string_view arg) {
-    if (!arg.empty() && arg.front() == '+')
+    if (arg.size() > 1 && arg[0] == '+' && arg[1] != '-')
         arg.remove_prefix(1);
     long long value = 0;
     const char* end = arg.data() + arg.size();
