@@ -1,5 +1,6 @@
 #include "output/clean_and_shift.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
@@ -96,6 +97,8 @@ uint32_t readShape(const unsigned char* in, size_t n, size_t i) {
 
 std::string CleanAndShiftText(std::string_view text, int shift, unsigned char cleanUp,
                               char separator) {
+    // The text ends at its first zero byte, as the result does.
+    text = text.substr(0, std::min(text.size(), text.find('\0')));
     const size_t n = text.size();
     const auto* in = reinterpret_cast<const unsigned char*>(text.data());
     // Only a one-digit hour growing to two digits lengthens the text, by one
@@ -183,6 +186,7 @@ std::string CleanAndShiftText(std::string_view text, int shift, unsigned char cl
         }
     }
     result.resize(w);
+    // A zero separator ends the result too.
     const void* zero = std::memchr(result.data(), '\0', w);
     if (zero)
         result.resize(static_cast<const char*>(zero) - result.data());

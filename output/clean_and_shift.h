@@ -17,7 +17,8 @@
 // run of bytes of code 32 or less becomes its last byte (a TAB becomes a
 // space) and vanishes at both ends, and leading "+" signs go.
 //
-// The result ends at the first zero byte it would hold, and carries no
+// A zero byte in the text ends the text there, and the result ends at the
+// first zero byte it would hold (a zero separator); it carries no
 // terminating zero itself. The function is total and never throws beyond
 // std::bad_alloc.
 

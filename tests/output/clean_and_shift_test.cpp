@@ -131,6 +131,8 @@ TEST(CleanAndShiftText, ZeroByteEndsTheOutput) {
     expectAll({
         {"without clean-up", "a\0b"s, 0, 0, "a"},
         {"with clean-up", "a\0b"s, 0, 1, "a"},
+        {"inside a run of blanks", "x \0 y"s, 0, 1, "x"},
+        {"before a closing slash", "/a\0b/"s, 0, 1, "/a"},
         {"after a time", "12:30\0 9.00"s, 1, 0, "13.30"},
         {"zero separator", "9.30 x", 0, 0, "9"s, '\0'},
     });
