@@ -1,5 +1,6 @@
 // Runs the clean-up and time shift on any text with any shift, flag and
-// separator. Layout: [shift][clean-up flag][separator] text.
+// separator, and compares it with the byte-at-a-time rendering.
+// Layout: [shift][clean-up flag][separator] text.
 
 #include <cstddef>
 #include <cstdint>
@@ -7,6 +8,7 @@
 #include <string>
 
 #include "output/clean_and_shift.h"
+#include "tests/output/naive_clean_shift.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 3)
@@ -23,6 +25,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         __builtin_trap();
     if (cleanUp != 1 && separator != '\0' && text.find('\0') == std::string::npos &&
         (shift % 24 == 0) && out.size() > text.size())
+        __builtin_trap();
+    if (out != mirvaly::test::naiveCleanAndShiftText(text, shift, cleanUp, separator))
         __builtin_trap();
     return 0;
 }

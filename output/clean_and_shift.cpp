@@ -11,7 +11,7 @@
 namespace mirvaly {
 namespace {
 
-bool isQuote(unsigned char c) {
+constexpr bool isQuote(unsigned char c) {
     switch (c) {
         case 0xAB:
         case 0xBB:
@@ -26,9 +26,21 @@ bool isQuote(unsigned char c) {
     }
 }
 
-bool isDigitByte(unsigned char c) {
+constexpr bool isDigitByte(unsigned char c) {
     return c >= '0' && c <= '9';
 }
+
+// Bytes that the clean-up copies as they are, whatever surrounds them: not a
+// blank, "/", "+", a quote, a Latin C/c or a digit.
+struct PlainBytes {
+    bool byte[256] = {};
+    constexpr PlainBytes() {
+        for (int c = 0x21; c < 256; ++c)
+            byte[c] = !isQuote(static_cast<unsigned char>(c)) && c != '/' && c != '+' && c != 'C' &&
+                      c != 'c' && !isDigitByte(static_cast<unsigned char>(c));
+    }
+};
+constexpr PlainBytes kPlain;
 
 // Position of the first digit at or after `from`, or n.
 size_t nextDigit(const unsigned char* b, size_t from, size_t n) {
@@ -114,6 +126,14 @@ std::string CleanAndShiftText(std::string_view text, int shift, unsigned char cl
     for (size_t i = 0; i < n; ++i) {
         unsigned char c = in[i];
         const unsigned char next = i + 1 < n ? in[i + 1] : 0;
+        if (clean && kPlain.byte[c]) {
+            // A byte no clean-up step looks at: copy the whole run of them.
+            size_t k = i;
+            while (k < n && kPlain.byte[in[k]])
+                out[w++] = in[k++];
+            i = k - 1;
+            continue;
+        }
         if (clean) {
             if (c == '/') {
                 if (w == 0 || (i > 0 && in[i - 1] <= 0x20))
