@@ -82,6 +82,19 @@ TEST(ApplicationShell, FirstStartCreatesTheStoreAndEndsThenTheSecondStartOpensIt
     second.shell.close();
 }
 
+TEST(ApplicationShell, FailedCreationShowsTheDatabaseErrorAndEnds) {
+    TempFolder folder;
+    // The executable's folder does not exist: the engine cannot make the file.
+    Start start(folder, std::string("gone/") + kExecutableFileName);
+    EXPECT_FALSE(start.shell.construct());
+    ASSERT_EQ(start.prompts.recorded.size(), 2u);
+    EXPECT_EQ(start.prompts.recorded[0].text, cp("Запустите программу еще раз!"));
+    EXPECT_EQ(start.prompts.recorded[1].kind, Kind::Error);
+    EXPECT_FALSE(start.prompts.recorded[1].text.empty());
+    EXPECT_FALSE(start.shell.show());
+    EXPECT_FALSE(fs::exists(folder / "gone"));
+}
+
 TEST(ApplicationShell, SingleInstanceCheckCountsEveryNameThatContainsTheOwnOne) {
     struct Case {
         const char* what;
