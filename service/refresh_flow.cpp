@@ -123,6 +123,7 @@ RefreshFlow::Outcome RefreshFlow::fetchLoop() {
     const QueryResult rows = m_ctx.database.query(kFetchQuery);
     const int total = static_cast<int>(rows.rows.size());
     int fetched = 0;
+    m_lastCommit = Clock::now();
     {
         ProgressShown progress(m_ctx.status, total);
         for (int i = 0; i < total; ++i) {
@@ -133,11 +134,14 @@ RefreshFlow::Outcome RefreshFlow::fetchLoop() {
                 return Outcome::ScriptRejected;
             if (result == Fetch::Stored) {
                 ++fetched;
+                if (Clock::now() - m_lastCommit >= m_ctx.commitInterval)
+                    commitRetaining();
                 pump();
             }
             m_ctx.status.setProgress(i + 1, total);
         }
     }
+    commitRetaining();
     m_ctx.status.addLine(cp("Всего загружено: ") + std::to_string(fetched) +
                          cp(" новых программ."));
     m_ctx.list.refilter();
@@ -148,6 +152,7 @@ RefreshFlow::Outcome RefreshFlow::fetchLoop() {
 RefreshFlow::Fetch RefreshFlow::fetchOne(const QueryResult& rows, const Row& row, int number) {
     const int64_t key = row.at(rows.column("DATEKEY")).asInteger();
     if (!ask("getprogram", std::to_string(key))) {
+        commitRetaining();
         tellNoConnection();
         return Fetch::Lost;
     }
@@ -189,6 +194,8 @@ bool RefreshFlow::storeFetched(const QueryResult& rows, const Row& row) {
             std::string error;
             if (!runScript(reply, error)) {
                 undo();
+                // The programmes fetched before this one are kept.
+                commitRetaining();
                 m_ctx.prompts.showError(error);
                 return false;
             }
@@ -196,7 +203,6 @@ bool RefreshFlow::storeFetched(const QueryResult& rows, const Row& row) {
             db.execute("update PROGRAM set TEXT = ? where DATEKEY = ?",
                        {Value::blob(reply), Value::integer(key)});
         }
-        commitRetaining();
     } catch (...) {
         undo();
         throw;
@@ -300,13 +306,16 @@ void RefreshFlow::commitAndRestart() {
     m_ctx.database.commit();
     m_ctx.database.startTransaction();
     m_timings.commitSeconds += secondsSince(start);
+    ++m_timings.commits;
     m_ctx.list.closeList();
 }
 
 void RefreshFlow::commitRetaining() {
     const auto start = Clock::now();
     m_ctx.database.commitRetaining();
+    m_lastCommit = Clock::now();
     m_timings.commitSeconds += secondsSince(start);
+    ++m_timings.commits;
 }
 
 std::string RefreshFlow::shortDate(const Date& date) const {

@@ -18,8 +18,14 @@
 // - Each fetched programme is stored all or nothing: its status, the removal
 //   of its old items and its new items or content are undone together when
 //   its script is rejected, so it stays unfetched for the next refresh.
+// - The fetch loop commits (retaining) at most once per commit interval and
+//   at its end, however it ends: every commit rewrites the store's hot pages
+//   synchronously, and a commit per programme would cost more than the
+//   items themselves. What was fetched before a lost line or a rejected
+//   script is committed before the message shows.
 // - The collaborators must outlive the flow. The texts are Windows-1251.
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -75,6 +81,7 @@ struct RefreshTimings {
     double scriptSeconds = 0;
     double commitSeconds = 0;
     int exchanges = 0;
+    int commits = 0;
 };
 
 struct RefreshContext {
@@ -93,6 +100,9 @@ struct RefreshContext {
     // The self-update, started when the service announces a new version;
     // empty: the refresh just ends there.
     std::function<void()> selfUpdate = {};
+    // How long fetched programmes may wait for their commit; 0: a commit
+    // after every programme.
+    std::chrono::milliseconds commitInterval{1000};
 };
 
 class RefreshFlow {
@@ -142,6 +152,7 @@ private:
 
     RefreshContext m_ctx;
     bool m_running = false;
+    std::chrono::steady_clock::time_point m_lastCommit;
     RefreshTimings m_timings;
 };
 
