@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -309,6 +310,27 @@ private slots:
         QCOMPARE(model->index(row, 6).data().toString(), u("-2"));
         QCOMPARE(model->index(row, 2).data().toString(), u("Первый канал"));
         QVERIFY(m_prompts.recorded.empty());
+
+        // Typed into the cell as a person does: a key opens the editor,
+        // Return posts the row.
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+        QTableView* grid = m_window->grid();
+        m_window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+        grid->setFocus();
+        grid->setCurrentIndex(model->index(row, 6));
+        QTest::keyClick(grid, Qt::Key_5);
+        auto* editor = grid->viewport()->findChild<QLineEdit*>();
+        QVERIFY(editor);
+        QCOMPARE(editor->text(), u("5"));
+        QTest::keyClick(editor, Qt::Key_Return);
+        // The delegate commits on the next turn of the event loop.
+        QTRY_COMPARE(model->index(row, 6).data().toString(), u("5"));
+        m_window->refilter();
+        QCOMPARE(model->index(row, 6).data().toString(), u("5"));
+        QCOMPARE(m_db->query("select SHIFTTIME from PROGRAM where DATEKEY = 300").rows.at(0).at(0),
+                 Value::integer(5));
     }
 
     void openingRefusesOrHandsToTheViewer() {
