@@ -18,6 +18,7 @@
 #include "service/exchange_protocol.h"
 #include "service/posix_transport.h"
 #include "service/refresh_flow.h"
+#include "tests/service/refresh_test_support.h"
 #include "tests/support/loopback_server.h"
 #include "tests/support/scripted_prompts.h"
 #include "tests/support/temp_database.h"
@@ -30,121 +31,12 @@ using test::LoopbackConnection;
 using test::LoopbackServer;
 using test::RecordedPrompt;
 using Outcome = RefreshFlow::Outcome;
-
-// What the scripted service answers to one request.
-struct Answer {
-    Answer(std::string payload = {}, std::string message = {}, bool drop = false)
-        : payload(std::move(payload)), message(std::move(message)), drop(drop) {}
-    std::string payload;  // the reply script or content, framed by the markers
-    std::string message;  // a message block, when not empty
-    bool drop = false;    // close the connection without a byte
-};
-
-// Two hosts (two loopback ports) with one table of answers: keyed by
-// "name:dkey", else by "name"; anything else gets an empty reply. Every
-// request is recorded as "name:dkey".
-class ScriptedService {
-public:
-    ScriptedService()
-        : m_primary([this](LoopbackConnection& c) { serve(c); }),
-          m_alternate([this](LoopbackConnection& c) { serve(c); }) {}
-
-    void set(const std::string& key, Answer answer) {
-        std::lock_guard lock(m_mutex);
-        m_answers[key] = std::move(answer);
-    }
-    std::vector<std::string> requests() const {
-        std::lock_guard lock(m_mutex);
-        return m_requests;
-    }
-    std::string primary() const { return m_primary.hostAndPort(); }
-    std::string alternate() const { return m_alternate.hostAndPort(); }
-
-private:
-    void serve(LoopbackConnection& c) {
-        const std::string request = c.readRequest();
-        const size_t slash = request.find('/', request.find("//") + 2);
-        const size_t dot = request.find(".php", slash);
-        const std::string name = request.substr(slash + 1, dot - slash - 1);
-        const std::string marker = "name=\"dkey\"\r\n\r\n";
-        const size_t start = request.find(marker) + marker.size();
-        const size_t end = request.rfind("\r\n--" + std::string(protocol::kRequestBoundary));
-        const std::string dkey = request.substr(start, end - start);
-        Answer answer;
-        {
-            std::lock_guard lock(m_mutex);
-            m_requests.push_back(name + ":" + dkey);
-            auto it = m_answers.find(name + ":" + dkey);
-            if (it == m_answers.end())
-                it = m_answers.find(name);
-            if (it != m_answers.end())
-                answer = it->second;
-        }
-        if (answer.drop)
-            return;
-        std::string body = "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n";
-        if (!answer.message.empty())
-            body += "MsG>" + answer.message + "<MsG";
-        body += '\0';
-        body += protocol::kReplyOpening;
-        body += answer.payload;
-        body += protocol::kReplyClosing;
-        c.send(body);
-    }
-
-    mutable std::mutex m_mutex;
-    std::map<std::string, Answer> m_answers;
-    std::vector<std::string> m_requests;
-    LoopbackServer m_primary;
-    LoopbackServer m_alternate;
-};
-
-class RecordingStatus : public StatusLog {
-public:
-    std::vector<std::string> lines;
-    std::vector<std::pair<int, int>> progress;
-    void clear() override { lines.clear(); }
-    void addLine(const std::string& line) override { lines.push_back(line); }
-    void setProgress(int done, int total) override { progress.emplace_back(done, total); }
-};
-
-// The main window's part in a refresh, over the real programme list.
-class ListHost : public ProgrammeListHost {
-public:
-    ListHost(Database& db, StatusLog& log) : list(db), m_log(log) {}
-    ProgrammeList& programmeList() override { return list; }
-    void refilter() override {
-        ++refilters;
-        list.filter();
-    }
-    void restoreListPosition() override { list.restorePosition(); }
-    std::vector<int> markedRows() const override { return {}; }
-    StatusLog& statusLog() override { return m_log; }
-    void setWindowTitle1251(const std::string& text) override { title = text; }
-
-    ProgrammeList list;
-    std::string title;
-    int refilters = 0;
-
-private:
-    StatusLog& m_log;
-};
-
-std::string programmeRow(int64_t key, const std::string& date, const std::string& channel,
-                         const std::string& types, const std::string& variant = "R") {
-    return "INSERT INTO PROGRAM (DATEKEY, DATEPROG, CHENELID, VARIANT, TYPES) VALUES (" +
-           std::to_string(key) + ", '" + date + "', '" + channel + "', '" + variant + "', '" +
-           types + "');\r\n";
-}
-
-std::string itemRow(int64_t key, const std::string& title) {
-    return "INSERT INTO P (DATEKEY, DATEPROG, EFIRTIME, TEXT, TYPES, NAME, ANONS) VALUES (" +
-           std::to_string(key) + ", '07.12.2026', '9.30', '" + title + "', 'x', 'n', '');\r\n";
-}
-
-std::string noConnectionText(const std::string& host) {
-    return cp("Сервер: [") + host + cp("] недоступен, попробуйте нажать ОБНОВИТЬ еще раз.");
-}
+using test::itemRow;
+using test::ListHost;
+using test::noConnectionText;
+using test::programmeRow;
+using test::RecordingStatus;
+using test::ScriptedService;
 
 class RefreshFlowTest : public ::testing::Test {
 protected:
