@@ -153,13 +153,20 @@ void ProgrammeListWindow::buildTopRow(QWidget* parent, QHBoxLayout* row) {
 
     m_variantGroup = new QGroupBox(text("Показывать"), parent);
     m_variantGroup->setObjectName(QStringLiteral("RadioGroup1"));
-    m_variantGroup->setFixedSize(449, 36);
+    m_variantGroup->setFixedSize(449, 32);
+    // The title sits on the frame's top line, as on the design, so that the
+    // items fit into the group's 32 pixels.
+    m_variantGroup->setStyleSheet(QStringLiteral(
+        "QGroupBox#RadioGroup1 { border: 1px solid palette(mid); border-radius: 2px;"
+        " margin-top: 6px; }"
+        "QGroupBox#RadioGroup1::title { subcontrol-origin: margin; left: 7px; padding: 0 2px; }"));
     auto* items = new QHBoxLayout(m_variantGroup);
-    items->setContentsMargins(6, 0, 6, 0);
+    items->setContentsMargins(6, 6, 6, 0);
     m_variantButtons = new QButtonGroup(m_variantGroup);
     const char* const captions[] = {"Все программы", "Расписание", "Правки", "Анонсы"};
     for (int i = 0; i < 4; ++i) {
         auto* item = new QRadioButton(text(captions[i]), m_variantGroup);
+        item->setFont(font());
         m_variantButtons->addButton(item, i);
         items->addWidget(item, 1);
     }
