@@ -5,6 +5,9 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <unordered_map>
+
+#include "store/literal_binding.h"
 
 namespace mirvaly {
 
@@ -170,7 +173,15 @@ const unsigned char kTpb[] = {isc_tpb_version3, isc_tpb_write, isc_tpb_read_comm
 constexpr unsigned kMaxVarchar = 32765;
 constexpr unsigned kMaxSegment = 65535;
 constexpr short kNull = -1;
-constexpr unsigned kCharsetNone = 0;  // CS_NONE: bytes as they are
+constexpr unsigned kCharsetNone = 0;
+constexpr size_t kMaxForms = 64;  // a reply uses a handful  // CS_NONE: bytes as they are
+
+// A failure of the SQL layer itself ("Dynamic SQL Error ..."), as opposed to
+// one of the statement's execution.
+bool isMappingError(IStatus* status) {
+    const ISC_STATUS* v = status->getErrors();
+    return v[0] == isc_arg_gds && v[1] == isc_dsql_error;
+}
 
 bool isSelect(unsigned type) {
     return type == isc_info_sql_stmt_select || type == isc_info_sql_stmt_select_for_upd;
@@ -240,8 +251,40 @@ public:
         return result;
     }
 
+    void executeScriptData(std::string_view sql) override {
+        std::optional<BoundStatement> bound = bindInsertLiterals(sql);
+        if (!bound) {
+            execute(sql, {});
+            return;
+        }
+        startTransaction();
+        guarded([&] {
+            IStatement* stmt = preparedForm(bound->shape);
+            if (!stmt) {  // the form does not prepare: the statement as written gives the error
+                run(m_tra, sql, {}, nullptr);
+                return;
+            }
+            try {
+                Ref<IMessageMetadata> inMeta;
+                std::vector<unsigned char> inBuf;
+                bindParameters(m_tra, stmt, bound->values, inMeta, inBuf);
+                stmt->execute(m_status.get(), m_tra, inMeta.get(), inBuf.data(), nullptr, nullptr);
+            } catch (const FbException& e) {
+                // The engine could not map a bound value to its parameter
+                // (a text that is no number, a number out of range ...):
+                // that happens before the statement starts, so nothing ran.
+                // The statement as written then decides, with its own
+                // wording of the error.
+                if (!isMappingError(e.getStatus()))
+                    throw;
+                run(m_tra, sql, {}, nullptr);
+            }
+        });
+    }
+
     void executeDefinition(std::string_view sql) override {
         requireOpen();
+        freeForms();
         guarded([&] {
             ITransaction* tra = m_att->startTransaction(m_status.get(), sizeof kTpb, kTpb);
             try {
@@ -266,6 +309,7 @@ public:
     void close() override {
         if (!m_att)
             return;
+        freeForms();
         std::optional<DatabaseError> failure;
         if (m_tra) {
             try {
@@ -294,6 +338,47 @@ public:
     bool isOpen() const override { return m_att != nullptr; }
 
 private:
+    // The prepared statement of an INSERT form, prepared on first use; null
+    // when the form does not prepare.
+    IStatement* preparedForm(const std::string& shape) {
+        auto it = m_forms.find(shape);
+        if (it != m_forms.end())
+            return it->second;
+        if (m_forms.size() >= kMaxForms)
+            freeForms();
+        IStatement* stmt = nullptr;
+        try {
+            stmt = m_att->prepare(m_status.get(), m_tra, static_cast<unsigned>(shape.size()),
+                                  shape.data(), m_dialect, IStatement::PREPARE_PREFETCH_METADATA);
+            if (stmt->getType(m_status.get()) != isc_info_sql_stmt_insert) {
+                freeStatement(stmt);
+                return nullptr;
+            }
+        } catch (const FbException&) {
+            if (stmt)
+                stmt->release();
+            return nullptr;
+        }
+        m_forms.emplace(shape, stmt);
+        return stmt;
+    }
+
+    void freeStatement(IStatement* stmt) {
+        Status s;
+        try {
+            stmt->free(s.get());
+        } catch (const FbException&) {
+            stmt->release();
+        }
+    }
+
+    // Prepared statements hold their tables against definitions; let them go.
+    void freeForms() {
+        for (auto& [shape, stmt] : m_forms)
+            freeStatement(stmt);
+        m_forms.clear();
+    }
+
     void requireOpen() const {
         if (!m_att)
             throw DatabaseError("The database is not open.");
@@ -308,6 +393,8 @@ private:
                                             sql.data(), m_dialect,
                                             IStatement::PREPARE_PREFETCH_METADATA));
         unsigned type = stmt->getType(m_status.get());
+        if (type == isc_info_sql_stmt_ddl)
+            freeForms();
         if (type == isc_info_sql_stmt_commit || type == isc_info_sql_stmt_rollback ||
             type == isc_info_sql_stmt_start_trans) {
             stmt->free(m_status.get());
@@ -584,6 +671,7 @@ private:
     IAttachment* m_att;
     ITransaction* m_tra = nullptr;
     int m_dialect;
+    std::unordered_map<std::string, IStatement*> m_forms;  // prepared INSERT forms
     Status m_status;
 };
 

@@ -150,6 +150,13 @@ public:
     // as the engine writes it. Other statements give no rows.
     virtual QueryResult query(std::string_view sql, const std::vector<Value>& params = {}) = 0;
 
+    // Runs a data statement of a script with the effect of execute(sql). A
+    // plain INSERT (see store/literal_binding.h) runs from one prepared
+    // statement per form with its literals bound, which spares the engine
+    // compiling each of a reply's thousands of INSERTs. Prepared forms are
+    // let go before any definition runs, so they never hold a table.
+    virtual void executeScriptData(std::string_view sql) { execute(sql); }
+
     // Runs one statement in a definition transaction of its own, committed
     // right after it (rolled back when the statement fails).
     virtual void executeDefinition(std::string_view sql) = 0;

@@ -80,7 +80,10 @@ ScriptOutcome ScriptRunner::run(const std::string& script) {
         try {
             switch (st.kind) {
                 case StatementKind::Data:
-                    attached(m_database).execute(st.text);
+                    if (m_bindLiterals)
+                        attached(m_database).executeScriptData(st.text);
+                    else
+                        attached(m_database).execute(st.text);
                     break;
                 case StatementKind::Definition:
                     attached(m_database).executeDefinition(st.text);

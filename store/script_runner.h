@@ -58,8 +58,14 @@ public:
     ScriptOutcome run(const std::vector<std::string>& lines);
     ScriptOutcome run(const std::string& script);
 
+    // Whether plain INSERTs run from prepared forms with their literals bound
+    // (Database::executeScriptData); on by default. Off, every statement is
+    // handed to the engine as written. The stored result is the same.
+    void setBindLiterals(bool on) { m_bindLiterals = on; }
+
 private:
     std::unique_ptr<Database>& m_database;
+    bool m_bindLiterals = true;
 };
 
 }  // namespace mirvaly

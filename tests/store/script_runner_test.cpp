@@ -271,3 +271,112 @@ TEST(ScriptRunner, RefusesWhatItCannotRun) {
 
 }  // namespace
 }  // namespace mirvaly
+
+namespace mirvaly {
+namespace {
+
+std::vector<Row> rowsOfTable(Database& db, const std::string& table) {
+    return db.query("SELECT * FROM " + table + " ORDER BY 1").rows;
+}
+
+// Bound literals must store what the literals store, and fail where they fail.
+TEST(ScriptRunner, BoundLiteralsStoreWhatLiteralsStore) {
+    TempDatabase bound, plain;
+    const std::string setup =
+        "CREATE TABLE T (ID INTEGER, K INTEGER, S SMALLINT, BI BIGINT, V VARCHAR(4), C CHAR(3), "
+        "D DATE, TS TIMESTAMP, TM TIME, BL BLOB SUB_TYPE 0, BT BLOB SUB_TYPE 1, N NUMERIC(9,2), "
+        "F DOUBLE PRECISION, B BOOLEAN);\n"
+        "INSERT INTO PROGRAM (DATEKEY, DATEPROG, CHENELID, VARIANT) VALUES (1, '01.01.2024', 'c', "
+        "'R');\n";
+    const std::vector<std::string> columnValues = {"K",  "'12'",
+                                                   "K",  "'abc'",
+                                                   "K",  "''",
+                                                   "K",  "' 12 '",
+                                                   "K",  "2147483648",
+                                                   "K",  "007",
+                                                   "S",  "70000",
+                                                   "S",  "'70000'",
+                                                   "S",  "'-3'",
+                                                   "BI", "123456789012345678",
+                                                   "BI", "'123456789012345678'",
+                                                   "V",  "'abcd'",
+                                                   "V",  "'abcde'",
+                                                   "V",  "'ab    '",
+                                                   "V",  "12345",
+                                                   "V",  "1234",
+                                                   "V",  "''",
+                                                   "C",  "'a'",
+                                                   "C",  "'abcd'",
+                                                   "C",  "12",
+                                                   "D",  "'05.03.2024'",
+                                                   "D",  "'2024-03-05'",
+                                                   "D",  "'31.02.2024'",
+                                                   "D",  "5",
+                                                   "TS", "'05.03.2024 10:11:12.5'",
+                                                   "TS", "'05.03.2024'",
+                                                   "TM", "'10:11:12'",
+                                                   "BL", "'x'",
+                                                   "BL", "5",
+                                                   "BL", "''",
+                                                   "BT", "'text'",
+                                                   "BT", "5",
+                                                   "N",  "'1.235'",
+                                                   "N",  "5",
+                                                   "N",  "'abc'",
+                                                   "F",  "'1.5'",
+                                                   "F",  "7",
+                                                   "B",  "'TRUE'",
+                                                   "B",  "'x'",
+                                                   "B",  "1"};
+    ScriptRunner a(bound.holder()), b(plain.holder());
+    b.setBindLiterals(false);
+    ASSERT_EQ(a.run(setup).end, ScriptOutcome::End::Completed);
+    ASSERT_EQ(b.run(setup).end, ScriptOutcome::End::Completed);
+    std::vector<std::string> statements;
+    for (size_t i = 0; i + 1 < columnValues.size(); i += 2)
+        statements.push_back("INSERT INTO T (ID, " + columnValues[i] + ") VALUES (" +
+                             std::to_string(i / 2) + ", " + columnValues[i + 1] + ");");
+    statements.push_back(
+        "INSERT INTO P (ID, DATEKEY, DATEPROG, EFIRTIME, TEXT, TYPES, NAME, ANONS) VALUES "
+        "('5', 1, '01.01.2024', '', 'a''b', 'c', 'd', 'e');");
+    statements.push_back(  // refused before the trigger: the generator stays
+        "INSERT INTO P (DATEKEY, DATEPROG, EFIRTIME, TEXT, TYPES, NAME, ANONS) VALUES "
+        "('x', '01.01.2024', '', '', '', '', '');");
+    statements.push_back(  // the trigger's generator moves even though the key is missing
+        "INSERT INTO P (DATEKEY, DATEPROG, EFIRTIME, TEXT, TYPES, NAME, ANONS) VALUES "
+        "(2, '01.01.2024', '', '', '', '', '');");
+    statements.push_back(
+        "INSERT INTO P (DATEKEY, DATEPROG, EFIRTIME, TEXT, TYPES, NAME, ANONS) VALUES "
+        "(1, '01.01.2024', '', '', 'x', '', '');");
+    int refused = 0;
+    for (const std::string& st : statements) {
+        ScriptOutcome oa = a.run(st), ob = b.run(st);
+        EXPECT_EQ(oa.end, ob.end) << st;
+        EXPECT_EQ(oa.error, ob.error) << st;
+        refused += oa.end == ScriptOutcome::End::Rejected;
+    }
+    EXPECT_GT(refused, 5);  // the table holds refusals as well as conversions
+    for (const char* table : {"T", "P"})
+        EXPECT_EQ(rowsOfTable(bound.db(), table), rowsOfTable(plain.db(), table)) << table;
+    EXPECT_EQ(bound->query("SELECT GEN_ID(GEN_P_ID, 0) FROM RDB$DATABASE").rows,
+              plain->query("SELECT GEN_ID(GEN_P_ID, 0) FROM RDB$DATABASE").rows);
+}
+
+// A form prepared before a definition must not hold its table.
+TEST(ScriptRunner, DefinitionsAfterBoundInsertsAreNotBlocked) {
+    TempDatabase db;
+    ScriptRunner runner(db.holder());
+    ScriptOutcome o = runner.run(insert("a") + "\n" + insert("b") +
+                                 "\nCOMMIT;\nALTER TABLE REPL ADD EXTRA INTEGER;\n"
+                                 "INSERT INTO REPL (NAME, EXTRA) VALUES ('c', 3);\n"
+                                 "DROP TABLE REPL;\n");
+    EXPECT_EQ(o.end, End::Rejected);  // REPL still has pending rows in the other transaction
+    EXPECT_EQ(o.stopLine, 6);
+    db->rollback();
+    o = runner.run("CREATE INDEX REPL_NAME ON REPL (NAME);\n" + insert("d") +
+                   "\nCOMMIT;\nDROP INDEX REPL_NAME;\nDROP TABLE REPL;\n");
+    EXPECT_EQ(o.end, End::Completed) << o.error;
+}
+
+}  // namespace
+}  // namespace mirvaly
