@@ -303,7 +303,11 @@ public:
         });
     }
 
-    void setSqlDialect(int dialect) override { m_dialect = dialect; }
+    void setSqlDialect(int dialect) override {
+        if (dialect != m_dialect)
+            freeForms();  // they were prepared in the other dialect
+        m_dialect = dialect;
+    }
     int sqlDialect() const override { return m_dialect; }
 
     void close() override {

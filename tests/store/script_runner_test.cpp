@@ -380,3 +380,24 @@ TEST(ScriptRunner, DefinitionsAfterBoundInsertsAreNotBlocked) {
 
 }  // namespace
 }  // namespace mirvaly
+
+namespace mirvaly {
+namespace {
+
+TEST(ScriptRunner, SqlDialectAppliesToTheStatementsAfterIt) {
+    TempDatabase db;
+    ScriptRunner runner(db.holder());
+    // 3/2 is an integer division in dialect 3 and 1.5 (stored rounded) in 1.
+    ScriptOutcome o = runner.run(
+        "INSERT INTO REPL (NAME, NUM) VALUES ('a', 3/2);\nSET SQL DIALECT 1;\n"
+        "INSERT INTO REPL (NAME, NUM) VALUES ('b', 3/2);\nSET SQL DIALECT 3;\n"
+        "INSERT INTO REPL (NAME, NUM) VALUES ('c', 3/2);\n");
+    ASSERT_EQ(o.end, ScriptOutcome::End::Completed) << o.error;
+    EXPECT_EQ(db->query("SELECT NAME, NUM FROM REPL ORDER BY NAME").rows,
+              (std::vector<Row>{{Value::text("a"), Value::integer(1)},
+                                {Value::text("b"), Value::integer(2)},
+                                {Value::text("c"), Value::integer(1)}}));
+}
+
+}  // namespace
+}  // namespace mirvaly
