@@ -43,6 +43,11 @@ public:
             // still names the program.
             std::string name =
                 linkError ? firstWordOfCommandLine(entry.path()) : exe.filename().string();
+            // A program file replaced while it runs shows as "name (deleted)".
+            const std::string deleted = " (deleted)";
+            if (name.size() > deleted.size() &&
+                name.compare(name.size() - deleted.size(), deleted.size(), deleted) == 0)
+                name.resize(name.size() - deleted.size());
             if (!name.empty())
                 names.push_back(name);
         }
@@ -77,14 +82,22 @@ std::unique_ptr<ProcessList> systemProcessList() {
 #endif
 }
 
+bool isSameProgram(const std::string& processName, const std::string& ownName) {
+    const std::string name = toLower1251(processName);
+    const std::string wanted = toLower1251(ownName);
+    if (wanted.find('.') != std::string::npos)
+        return name.find(wanted) != std::string::npos;
+    return name.size() >= wanted.size() &&
+           name.compare(name.size() - wanted.size(), wanted.size(), wanted) == 0;
+}
+
 int countInstances(ProcessList& processes, const std::string& ownName) {
     auto names = processes.executableNames();
     if (!names)
         return 0;
-    const std::string wanted = toLower1251(ownName);
     int count = 0;
     for (const auto& name : *names)
-        if (toLower1251(name).find(wanted) != std::string::npos)
+        if (isSameProgram(name, ownName))
             ++count;
     return count;
 }

@@ -22,8 +22,16 @@ public:
 // read), the tool-help snapshot on Windows.
 std::unique_ptr<ProcessList> systemProcessList();
 
-// The number of processes whose executable name, in lower case, contains
-// `ownName` in lower case. No snapshot gives 0.
+// Whether a process of that executable name counts as a copy of this
+// program, compared in lower case: the name contains `ownName` (a prefix in
+// front or a copy in another folder count too). Where executable names carry
+// no extension, the ".exe" that ends the name elsewhere is missing, so the
+// name must end with `ownName`; otherwise every tool whose name merely begins
+// with the program's name ("mirvaly-service") would count.
+bool isSameProgram(const std::string& processName, const std::string& ownName);
+
+// The number of processes that are copies of this program (the running one
+// included). No snapshot gives 0.
 int countInstances(ProcessList& processes, const std::string& ownName);
 
 }  // namespace mirvaly

@@ -109,6 +109,7 @@ TEST(ApplicationShell, SingleInstanceCheckCountsEveryNameThatContainsTheOwnOne) 
         {"a name with a prefix", std::vector<std::string>{own, "old" + own}, true},
         {"another case", std::vector<std::string>{own, "MIRVALY"}, true},
         {"a name it does not contain", std::vector<std::string>{own, "Mirval"}, false},
+        {"a tool named after the program", std::vector<std::string>{own, "mirvaly-service"}, false},
     };
     TempFolder folder;
     createStore(folder / "OSL.gdb")->close();
@@ -129,6 +130,30 @@ TEST(ApplicationShell, SingleInstanceCheckCountsEveryNameThatContainsTheOwnOne) 
             EXPECT_TRUE(start.prompts.recorded.empty());
         }
         start.shell.close();
+    }
+}
+
+TEST(PlatformLayers, CopiesOfTheProgramByNameWithAndWithoutExtension) {
+    struct Case {
+        const char* process;
+        const char* own;
+        bool same;
+    };
+    const Case cases[] = {
+        {"Mirvaly.exe", "Mirvaly.exe", true},
+        {"OldMirvaly.exe", "Mirvaly.exe", true},
+        {"mirvaly.exe.1", "Mirvaly.exe", true},
+        {"mirvaly-service.exe", "Mirvaly.exe", false},
+        {"Mirvaly", "Mirvaly", true},
+        {"oldmirvaly", "Mirvaly", true},
+        {"mirvaly-service", "Mirvaly", false},
+        {"mirvaly-db", "Mirvaly", false},
+        {"", "Mirvaly", false},
+        {"Mirvaly", "Mirvaly.exe", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.process) + " / " + c.own);
+        EXPECT_EQ(isSameProgram(c.process, c.own), c.same);
     }
 }
 

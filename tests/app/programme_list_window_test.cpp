@@ -135,7 +135,7 @@ private slots:
         auto* group = child<QGroupBox>("RadioGroup1");
         QVERIFY(group);
         QCOMPARE(group->title(), u("Показывать"));
-        QCOMPARE(group->width(), 449);
+        QCOMPARE(group->size(), QSize(449, 32));
         QStringList items;
         for (auto* item : group->findChildren<QRadioButton*>())
             items << item->text();
