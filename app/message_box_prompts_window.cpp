@@ -1,5 +1,6 @@
 #include "app/message_box_prompts_window.h"
 
+#include <QAbstractButton>
 #include <QFile>
 #include <QFileDialog>
 #include <QMessageBox>
@@ -28,6 +29,13 @@ QMessageBox::Icon toQtIcon(PromptIcon icon) {
 }  // namespace
 
 int MessageBoxPrompts::run(QMessageBox& box, bool topmost) {
+    // The buttons speak the program's language whatever translations are
+    // installed.
+    const std::pair<QMessageBox::StandardButton, const char*> captions[] = {
+        {QMessageBox::Yes, "Да"}, {QMessageBox::No, "Нет"}, {QMessageBox::Cancel, "Отмена"}};
+    for (const auto& [which, caption] : captions)
+        if (QAbstractButton* button = box.button(which))
+            button->setText(QString::fromUtf8(caption));
     box.setWindowModality(Qt::ApplicationModal);
     if (topmost)
         box.setWindowFlag(Qt::WindowStaysOnTopHint, true);

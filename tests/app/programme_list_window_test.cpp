@@ -452,6 +452,7 @@ private slots:
         QString text, caption;
         bool topmost = false;
         QMessageBox::StandardButtons buttons;
+        QStringList buttonTexts;
         auto answer = [&](QMessageBox::StandardButton button) {
             QTimer::singleShot(50, [&, button] {
                 auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
@@ -461,6 +462,10 @@ private slots:
                 caption = box->windowTitle();
                 topmost = box->windowFlags() & Qt::WindowStaysOnTopHint;
                 buttons = box->standardButtons();
+                buttonTexts.clear();
+                for (auto* b : box->buttons())
+                    buttonTexts << b->text();
+                buttonTexts.sort();
                 box->button(button)->click();
             });
         };
@@ -475,6 +480,11 @@ private slots:
         answer(QMessageBox::No);
         QVERIFY(!prompts.askYesNo(cp("Вопрос?"), cp("Обновление данных.")));
         QCOMPARE(buttons, QMessageBox::Yes | QMessageBox::No);
+        QCOMPARE(buttonTexts, (QStringList{u("Да"), u("Нет")}));
+
+        answer(QMessageBox::Cancel);
+        QCOMPARE(prompts.askYesNoCancel(cp("Сохранить?"), cp("Mirvaly")), PromptAnswer::Cancel);
+        QCOMPARE(buttonTexts, (QStringList{u("Да"), u("Нет"), u("Отмена")}));
 
         answer(QMessageBox::Ok);
         prompts.showError("lock time-out on wait transaction");
