@@ -25,6 +25,7 @@ public:
     QueryResult query(std::string_view sql, const std::vector<Value>& params) override {
         return m_target.query(sql, params);
     }
+    void executeScriptData(std::string_view sql) override { m_target.executeScriptData(sql); }
     void executeDefinition(std::string_view sql) override { m_target.executeDefinition(sql); }
     void setSqlDialect(int dialect) override { m_target.setSqlDialect(dialect); }
     int sqlDialect() const override { return m_target.sqlDialect(); }
