@@ -98,8 +98,8 @@ const unsigned char kTpb[] = {isc_tpb_version3, isc_tpb_write, isc_tpb_read_comm
 constexpr unsigned kMaxVarchar = 32765;
 constexpr unsigned kMaxSegment = 65535;
 constexpr short kNull = -1;
-constexpr unsigned kCharsetNone = 0;
-constexpr size_t kMaxForms = 64;  // a reply uses a handful  // CS_NONE: bytes as they are
+constexpr unsigned kCharsetNone = 0;  // CS_NONE: bytes as they are
+constexpr size_t kMaxForms = 64;      // a reply uses a handful
 
 // A failure of the SQL layer itself ("Dynamic SQL Error ..."), as opposed to
 // one of the statement's execution.
