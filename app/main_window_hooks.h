@@ -39,6 +39,9 @@ public:
     virtual void autoCheck() = 0;       // FindNewTvTimer1Timer (the window restarts it)
     virtual void refetchCurrent() = 0;  // N6Click
     virtual void resetStore() = 0;      // Reset1Click
+    // True while a refresh runs (it pumps messages, so the window can be
+    // asked to close meanwhile); the window then closes once it has ended.
+    virtual bool isBusy() const { return false; }
 };
 
 // The viewer: the list window has done the database step of opening (or the

@@ -442,6 +442,13 @@ void ProgrammeListWindow::findNewTvClick() {
 }
 
 void ProgrammeListWindow::closeEvent(QCloseEvent* event) {
+    // The close step would end the store under a running refresh; the window
+    // closes as soon as the refresh has ended instead.
+    if (m_refresh && m_refresh->isBusy()) {
+        event->ignore();
+        QTimer::singleShot(200, this, &QWidget::close);
+        return;
+    }
     m_startupTimer->stop();
     m_autoCheckTimer->stop();
     if (m_onClose) {

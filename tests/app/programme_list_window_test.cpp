@@ -38,6 +38,8 @@ QString u(const char* utf8) {
 
 struct CountingRefresh : RefreshController {
     int refreshes = 0, prompts = 0, checks = 0, refetches = 0, resets = 0;
+    bool busy = false;
+    bool isBusy() const override { return busy; }
     void refresh() override { ++refreshes; }
     void startupPrompt() override { ++prompts; }
     void autoCheck() override { ++checks; }
@@ -445,6 +447,25 @@ private slots:
         action("N5")->trigger();
         action("N4")->trigger();
         QVERIFY(m_prompts.recorded.empty());
+    }
+
+    void closingWaitsForARunningRefresh() {
+        CountingRefresh refresh;
+        int closeSteps = 0;
+        m_window->setRefreshController(&refresh);
+        m_window->setCloseHandler([&] { ++closeSteps; });
+        m_window->start();
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+        refresh.busy = true;
+        QVERIFY(!m_window->close());
+        QTest::qWait(300);
+        QVERIFY(m_window->isVisible());
+        QCOMPARE(closeSteps, 0);
+        refresh.busy = false;
+        QTRY_VERIFY(!m_window->isVisible());
+        QCOMPARE(closeSteps, 1);
+        QVERIFY(!m_window->startupTimer()->isActive());
     }
 
     void messageBoxesShowTheirTextCaptionAndButtons() {
