@@ -70,6 +70,9 @@ public:
     const std::string& databasePath() const { return m_databasePath; }
     const std::string& executablePath() const { return m_env.executablePath; }
     Database* database() { return m_database.get(); }
+    // The configuration store, for the connection settings dialog, which
+    // writes the proxy values itself.
+    ConfigStore& config() { return m_env.config; }
 
     // The keyboard layout name the viewer saves and restores.
     std::string savedLayoutName;
