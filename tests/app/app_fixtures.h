@@ -60,7 +60,7 @@ public:
 };
 
 // One programme row for the fixture store.
-struct ProgrammeRowSpec {
+struct FixtureProgramme {
     int64_t key;
     Date date;
     std::string channel;  // Windows-1251
@@ -70,19 +70,19 @@ struct ProgrammeRowSpec {
     int items = 0;  // rows in P
 };
 
-inline void insertProgramme(Database& db, const ProgrammeRowSpec& spec) {
+inline void insertProgramme(Database& db, const FixtureProgramme& programme) {
     db.execute(
         "insert into PROGRAM (DATEKEY, DATEPROG, CHENELID, VARIANT, TEXT, STATUS, TYPES, "
         "SHIFTTIME) values (?, ?, ?, ?, ?, ?, ?, ?)",
-        {Value::integer(spec.key), Value::date(spec.date), Value::text(spec.channel),
-         Value::text(spec.variant), Value::blob("text of " + spec.channel),
-         spec.status ? Value::text(*spec.status) : Value::null(), Value::text(spec.types),
-         Value::integer(0)});
-    for (int i = 0; i < spec.items; ++i)
+        {Value::integer(programme.key), Value::date(programme.date), Value::text(programme.channel),
+         Value::text(programme.variant), Value::blob("text of " + programme.channel),
+         programme.status ? Value::text(*programme.status) : Value::null(),
+         Value::text(programme.types), Value::integer(0)});
+    for (int i = 0; i < programme.items; ++i)
         db.execute(
             "insert into P (DATEKEY, DATEPROG, EFIRTIME, TEXT, TYPES, NAME, ANONS) values (?, ?, "
             "'06:00', 'item', 'type', 'name', '')",
-            {Value::integer(spec.key), Value::date(spec.date)});
+            {Value::integer(programme.key), Value::date(programme.date)});
 }
 
 }  // namespace mirvaly::test

@@ -22,7 +22,7 @@ class ProgrammeListTest : public ::testing::Test {
 protected:
     void SetUp() override {
         db = createStore(folder / "OSL.gdb");
-        const ProgrammeRowSpec rows[] = {
+        const FixtureProgramme rows[] = {
             {100, kOldest, cp("Первый"), "R", cp("Просмотрен.")},
             {200, kMiddle, cp("Второй"), "S", cp("Новая загрузка!")},
             {210, kMiddle, cp("Правки 2"), "P", std::nullopt},

@@ -95,7 +95,7 @@ private slots:
     void init() {
         m_folder = std::make_unique<TempFolder>();
         m_db = createStore(*m_folder / "OSL.gdb");
-        const ProgrammeRowSpec rows[] = {
+        const FixtureProgramme rows[] = {
             {100, {2024, 3, 1}, cp("Первый"), "R", cp("Просмотрен.")},
             {300, {2024, 3, 15}, cp("Первый канал"), "R", cp("Новая загрузка!"), "TAB", 2},
             {310, {2024, 3, 15}, cp("Анонсы канала"), "A", cp("Выгружен в файл.")},
