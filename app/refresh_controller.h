@@ -10,7 +10,6 @@
 // and the host the refresh switched to is written back, so the settings
 // always name the host in use.
 
-#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -87,12 +86,6 @@ public:
     void resetStore() override;
     bool isBusy() const override { return m_flow.running(); }
 
-    // Runs `work` now, or, while an operation runs (the window's events are
-    // dispatched during its exchanges), stops that operation and runs `work`
-    // once it has returned: closing the store under a running refresh would
-    // pull it away from under the refresh.
-    void whenIdle(std::function<void()> work);
-
     RefreshFlow& flow() { return m_flow; }
     TConnectHTTP& connection() { return m_connection; }
     PosixTransport& transport() { return m_transport; }
@@ -101,9 +94,6 @@ private:
     // Copies the settings in before an operation and the host back after it,
     // however the operation ends.
     class Session;
-    template <typename Operation>
-    void operate(Operation&& operation);
-    void runIdleWork();
 
     AppSettings& m_settings;
     std::string m_executablePath;
@@ -113,7 +103,6 @@ private:
     Exchange m_exchange;
     ProgrammeListRefreshView m_view;
     RefreshFlow m_flow;
-    std::function<void()> m_idleWork;
 };
 
 }  // namespace mirvaly

@@ -4,6 +4,7 @@
 // status log that records, the main window's part over a real programme
 // list, and the statements the scripted replies are made of.
 
+#include <chrono>
 #include <map>
 #include <mutex>
 #include <string>
@@ -20,11 +21,14 @@ namespace mirvaly::test {
 
 // What the scripted service answers to one request.
 struct Answer {
-    Answer(std::string payload = {}, std::string message = {}, bool drop = false)
-        : payload(std::move(payload)), message(std::move(message)), drop(drop) {}
+    Answer(std::string payload = {}, std::string message = {}, bool drop = false,
+           std::chrono::milliseconds delay = {})
+        : payload(std::move(payload)), message(std::move(message)), drop(drop), delay(delay) {}
     std::string payload;  // the reply script or content, framed by the markers
     std::string message;  // a message block, when not empty
     bool drop = false;    // close the connection without a byte
+    // Waits this long before answering (while the client holds on).
+    std::chrono::milliseconds delay{0};
 };
 
 // Two hosts (two loopback ports) with one table of answers: keyed by
@@ -67,6 +71,8 @@ private:
             if (it != m_answers.end())
                 answer = it->second;
         }
+        if (answer.delay.count() > 0 && c.waitForPeerClose(answer.delay))
+            return;
         if (answer.drop)
             return;
         std::string body = "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n";

@@ -138,5 +138,31 @@ TEST_F(RefreshWindowTest, ButtonDuringARefreshIsRefusedAndTheListShowsTheNewProg
     EXPECT_EQ(db->query("select count(*) from PROGRAM").rows[0][0].asInteger(), 0);
 }
 
+// Closing the window while a refresh waits for the service: the store is
+// closed only once the refresh has ended.
+TEST_F(RefreshWindowTest, ClosingDuringARefreshClosesAfterIt) {
+    window.autoCheckTimer()->stop();
+    service.set("login", Answer(programmeRow(1, "07.12.2026", "A", "TXT"), "", false, 1s));
+    service.set("getprogram:1", Answer("text"));
+    int closed = 0;
+    bool runningWhenClosed = true;
+    window.setCloseHandler([&] {
+        ++closed;
+        runningWhenClosed = controller.flow().running();
+    });
+    window.show();
+    QTimer::singleShot(200ms, &window, [&] { window.close(); });
+
+    controller.refresh();
+    EXPECT_EQ(closed, 0);
+    ASSERT_TRUE(spinUntil([&] { return closed > 0; }));
+
+    EXPECT_EQ(closed, 1);
+    EXPECT_FALSE(runningWhenClosed);
+    EXPECT_EQ(service.requests(), (std::vector<std::string>{"login:", "getprogram:1"}));
+    EXPECT_EQ(db->query("select STATUS from PROGRAM").rows.at(0).at(0).asText(),
+              cp("Новая загрузка!"));
+}
+
 }  // namespace
 }  // namespace mirvaly
