@@ -186,10 +186,15 @@ bool RefreshFlow::storeFetched(const QueryResult& rows, const Row& row) {
         } catch (const DatabaseError&) {
         }
     };
+    // A script that commits or rolls back itself would take the programmes
+    // still waiting for their commit with it.
+    const bool isItems = row.at(rows.column("TYPES")).asText() == "TAB";
+    if (isItems && replyEndsTransaction(reply))
+        commitRetaining();
     db.execute(std::string("SAVEPOINT ") + kSavepoint);
     try {
         db.execute(cp("update PROGRAM set STATUS = 'Новая загрузка!' where DATEKEY = ") + keyText);
-        if (row.at(rows.column("TYPES")).asText() == "TAB") {
+        if (isItems) {
             db.execute("delete from P where DATEKEY = " + keyText);
             std::string error;
             if (!runScript(reply, error)) {

@@ -59,6 +59,18 @@ Cut findCreateDatabase(std::string_view script) {
 
 }  // namespace
 
+bool replyEndsTransaction(std::string_view reply) {
+    ScriptSplitter splitter(replyText(reply));
+    ScriptStatement st;
+    while (splitter.next(st)) {
+        if (st.kind == StatementKind::Unrecognised || st.kind == StatementKind::CreateDatabase)
+            return false;  // the run ends here
+        if (st.kind == StatementKind::Commit || st.kind == StatementKind::Rollback)
+            return true;
+    }
+    return false;
+}
+
 std::string_view replyText(std::string_view reply) {
     return reply.substr(0, reply.find('\0'));
 }

@@ -26,6 +26,10 @@ std::string_view replyText(std::string_view reply);
 // a final line break adds no empty line.
 std::vector<std::string> splitLines(std::string_view text);
 
+// Whether running the reply would end the application transaction itself:
+// a COMMIT or ROLLBACK among the statements it runs.
+bool replyEndsTransaction(std::string_view reply);
+
 // Runs the reply against `database`, which stays the program's attachment
 // whatever the script holds. Database failures of a statement come back as a
 // Rejected outcome, not as an exception.

@@ -422,6 +422,25 @@ TEST_F(RefreshFlowTest, RejectedItemScriptLeavesThatProgrammeUnfetched) {
     EXPECT_EQ(status_of(bad).asText(), cp("Новая загрузка!"));
 }
 
+// An item script that rolls back itself undoes its own programme only; the
+// ones fetched before it stay fetched.
+TEST_F(RefreshFlowTest, ItemScriptEndingTheTransactionKeepsEarlierProgrammes) {
+    fillRules();
+    db->execute(programmeRow(1, "07.12.2026", "A", "TXT"));
+    db->execute(programmeRow(2, "07.12.2026", "B", "TAB"));
+    db->commit();
+    service.set("getprogram:1", {"text"});
+    service.set("getprogram:2", {itemRow(2, "gone") + "ROLLBACK;\r\n"});
+
+    EXPECT_EQ(flow.refresh(), Outcome::Completed);
+    db->rollback();
+
+    EXPECT_EQ(status_of(1).asText(), cp("Новая загрузка!"));
+    EXPECT_TRUE(status_of(2).isNull());
+    EXPECT_TRUE(items(2).empty());
+    EXPECT_TRUE(errors().empty());
+}
+
 TEST_F(RefreshFlowTest, RejectedLoginScriptEndsTheRefresh) {
     fillRules();
     service.set("login", {programmeRow(1, "07.12.2026", "A", "TAB") +
