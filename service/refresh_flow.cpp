@@ -178,14 +178,6 @@ bool RefreshFlow::storeFetched(const QueryResult& rows, const Row& row) {
     const int64_t key = row.at(rows.column("DATEKEY")).asInteger();
     const std::string keyText = std::to_string(key);
     const std::string& reply = m_ctx.connection.Reply;
-    auto undo = [&] {
-        // When the script ended the transaction itself the savepoint is gone
-        // with it; the script's own error is the one to show then.
-        try {
-            db.execute(std::string("ROLLBACK TO SAVEPOINT ") + kSavepoint);
-        } catch (const DatabaseError&) {
-        }
-    };
     // A script that commits or rolls back itself would take the programmes
     // still waiting for their commit with it.
     const bool isItems = row.at(rows.column("TYPES")).asText() == "TAB";
@@ -198,7 +190,7 @@ bool RefreshFlow::storeFetched(const QueryResult& rows, const Row& row) {
             db.execute("delete from P where DATEKEY = " + keyText);
             std::string error;
             if (!runScript(reply, error)) {
-                undo();
+                undoToSavepoint();
                 // The programmes fetched before this one are kept.
                 commitRetaining();
                 m_ctx.prompts.showError(error);
@@ -209,7 +201,7 @@ bool RefreshFlow::storeFetched(const QueryResult& rows, const Row& row) {
                        {Value::blob(reply), Value::integer(key)});
         }
     } catch (...) {
-        undo();
+        undoToSavepoint();
         throw;
     }
     return true;
@@ -240,22 +232,50 @@ RefreshFlow::Outcome RefreshFlow::refetchCurrent() {
         return Outcome::NoConnection;
     }
     const std::string& reply = m_ctx.connection.Reply;
-    if (!reply.empty()) {
+    if (reply.empty()) {
+        m_ctx.list.showCurrentStatus(cp("Ошибка загрузки!"));
+    } else {
+        // The old items go only when the new ones are in: a rejected script
+        // leaves the programme as it was and says so in the list.
+        if (programme->types == "TAB" && !replaceItems(programme->key)) {
+            m_ctx.list.showCurrentStatus(cp("Ошибка загрузки!"));
+            m_ctx.prompts.showError(m_scriptError);
+            return Outcome::ScriptRejected;
+        }
         m_ctx.list.showCurrentStatus(cp("Повторно загружено!"));
         m_ctx.status.addLine(cp("Повторно загружено: ") + programme->channel + cp(" вариант - ") +
                              programme->variant + cp(" Размер: ") + std::to_string(reply.size()));
-        if (programme->types == "TAB") {
-            m_ctx.database.execute("delete from P where DATEKEY = " + keyText);
-            if (!execute(reply))
-                return Outcome::ScriptRejected;
-        } else {
+        if (programme->types != "TAB")
             m_ctx.list.storeCurrentText(reply);
-        }
-    } else {
-        m_ctx.list.showCurrentStatus(cp("Ошибка загрузки!"));
     }
     commitRetaining();
     return Outcome::Completed;
+}
+
+// The programme's items replaced by those of the reply, all or nothing; false
+// (with m_scriptError) when the script was rejected.
+bool RefreshFlow::replaceItems(int64_t key) {
+    Database& db = m_ctx.database;
+    db.execute(std::string("SAVEPOINT ") + kSavepoint);
+    try {
+        db.execute("delete from P where DATEKEY = " + std::to_string(key));
+        if (runScript(m_ctx.connection.Reply, m_scriptError))
+            return true;
+    } catch (...) {
+        undoToSavepoint();
+        throw;
+    }
+    undoToSavepoint();
+    return false;
+}
+
+// When a script ended the transaction itself the savepoint is gone with it;
+// the script's own error is the one to show then.
+void RefreshFlow::undoToSavepoint() {
+    try {
+        m_ctx.database.execute(std::string("ROLLBACK TO SAVEPOINT ") + kSavepoint);
+    } catch (const DatabaseError&) {
+    }
 }
 
 RefreshFlow::Outcome RefreshFlow::reset() {

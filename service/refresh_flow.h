@@ -15,6 +15,7 @@
 //   the database's text through UserPrompts::showError and ends the operation
 //   there. Other database failures (of the flow's own statements) propagate
 //   as DatabaseError after the current programme's work is undone.
+// - The re-fetch replaces a programme's items all or nothing as well.
 // - Each fetched programme is stored all or nothing: its status, the removal
 //   of its old items and its new items or content are undone together when
 //   its script is rejected, so it stays unfetched for the next refresh.
@@ -147,6 +148,8 @@ private:
     Outcome fetchLoop();
     Fetch fetchOne(const QueryResult& rows, const Row& row, int number);
     bool storeFetched(const QueryResult& rows, const Row& row);
+    bool replaceItems(int64_t key);
+    void undoToSavepoint();
     std::string shortDate(const Date& date) const;
     void pump();
 
@@ -154,6 +157,7 @@ private:
     bool m_running = false;
     std::chrono::steady_clock::time_point m_lastCommit;
     RefreshTimings m_timings;
+    std::string m_scriptError;
 };
 
 }  // namespace mirvaly

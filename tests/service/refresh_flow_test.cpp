@@ -543,6 +543,25 @@ TEST_F(RefreshFlowTest, RefetchShowsItsStatusWithoutStoringIt) {
     EXPECT_EQ(prompts.recorded.back().text, noConnectionText(service.primary()));
 }
 
+TEST_F(RefreshFlowTest, RejectedRefetchKeepsTheOldItems) {
+    fillRules();
+    db->execute(programmeRow(1, "07.12.2026", "A", "TAB"));
+    db->execute(itemRow(1, "old one"));
+    db->execute(itemRow(1, "old two"));
+    db->execute(cp("update PROGRAM set STATUS = 'Просмотрен.'"));
+    db->commit();
+    host.list.filter();
+    service.set("getprogram:1", {itemRow(1, "new") + itemRow(404, "orphan")});
+
+    EXPECT_EQ(flow.refetchCurrent(), Outcome::ScriptRejected);
+
+    ASSERT_EQ(errors().size(), 1u);
+    EXPECT_EQ(host.list.field(0, "STATUS").asText(), cp("Ошибка загрузки!"));
+    EXPECT_TRUE(status.lines.empty());
+    db->commit();
+    EXPECT_EQ(items(1), (std::vector<std::string>{"old one", "old two"}));
+}
+
 TEST_F(RefreshFlowTest, ResetEmptiesTheProgrammesAndKeepsTheRules) {
     fillRules();
     db->execute("INSERT INTO REPL (NAME, TEXT, REPL, NUM) VALUES ('SOKR', 'a', 'b', 1)");
