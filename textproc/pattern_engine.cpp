@@ -132,11 +132,11 @@ PatternRule::PatternRule(std::string_view pattern, std::string_view replacement)
                         el.accepts[c] = true;
                     break;
                 case 'p':
-                    el.accepts['\r'] = el.accepts['\n'] = true;
+                    el.accepts[0x0D] = el.accepts[0x0A] = true;
                     capturing = false;
                     break;
                 case 't':
-                    el.accepts['\t'] = true;
+                    el.accepts[0x09] = true;
                     capturing = false;
                     break;
                 case '~':
