@@ -101,11 +101,26 @@ constexpr short kNull = -1;
 constexpr unsigned kCharsetNone = 0;  // CS_NONE: bytes as they are
 constexpr size_t kMaxForms = 64;      // a reply uses a handful
 
-// A failure of the SQL layer itself ("Dynamic SQL Error ..."), as opposed to
-// one of the statement's execution.
+// Whether the status vector holds `code` as one of its error codes.
+bool holdsCode(const ISC_STATUS* v, ISC_STATUS code) {
+    while (*v != isc_arg_end) {
+        if (v[0] == isc_arg_gds && v[1] == code)
+            return true;
+        v += v[0] == isc_arg_cstring ? 3 : 2;
+    }
+    return false;
+}
+
+// The engine refusing to map a bound value to its parameter ("Dynamic SQL
+// Error", SQL code -303), which happens before the statement starts. A
+// trigger's own dynamic SQL failing (EXECUTE STATEMENT) reads the same at the
+// top but carries the trigger's location: that statement ran, and its
+// generators moved.
 bool isMappingError(IStatus* status) {
     const ISC_STATUS* v = status->getErrors();
-    return v[0] == isc_arg_gds && v[1] == isc_dsql_error;
+    return v[0] == isc_arg_gds && v[1] == isc_dsql_error && v[2] == isc_arg_gds &&
+           v[3] == isc_sqlerr && v[4] == isc_arg_number && v[5] == -303 &&
+           !holdsCode(v, isc_stack_trace);
 }
 
 bool isSelect(unsigned type) {

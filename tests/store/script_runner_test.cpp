@@ -401,3 +401,34 @@ TEST(ScriptRunner, SqlDialectAppliesToTheStatementsAfterIt) {
 
 }  // namespace
 }  // namespace mirvaly
+
+namespace mirvaly {
+namespace {
+
+// A trigger that has moved a generator and then fails in dynamic SQL of its
+// own: the statement ran once, so the generator moves once, bound or not.
+TEST(ScriptRunner, ATriggerFailingInItsOwnDynamicSqlRunsOnce) {
+    const std::string setup =
+        "SET TERM ^ ;\n"
+        "CREATE TRIGGER REPL_BI FOR REPL ACTIVE BEFORE INSERT POSITION 0 AS\n"
+        "BEGIN\n"
+        "  NEW.NUM = GEN_ID(GEN_SOKR_ID, 1);\n"
+        "  EXECUTE STATEMENT 'bad';\n"
+        "END^\n"
+        "SET TERM ; ^\n";
+    TempDatabase bound, plain;
+    ScriptRunner a(bound.holder()), b(plain.holder());
+    b.setBindLiterals(false);
+    ASSERT_EQ(a.run(setup).end, End::Completed);
+    ASSERT_EQ(b.run(setup).end, End::Completed);
+    ScriptOutcome oa = a.run(insert("a")), ob = b.run(insert("a"));
+    EXPECT_EQ(oa.end, End::Rejected);
+    EXPECT_NE(oa.error.find("REPL_BI"), std::string::npos) << oa.error;
+    EXPECT_EQ(oa.error, ob.error);
+    const char* gen = "SELECT GEN_ID(GEN_SOKR_ID, 0) FROM RDB$DATABASE";
+    EXPECT_EQ(bound->query(gen).rows, (std::vector<Row>{{Value::integer(1)}}));
+    EXPECT_EQ(plain->query(gen).rows, (std::vector<Row>{{Value::integer(1)}}));
+}
+
+}  // namespace
+}  // namespace mirvaly
