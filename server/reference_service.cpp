@@ -37,6 +37,7 @@ struct ReferenceService::Impl {
 
 ReferenceService::ReferenceService(Catalogue catalogue, Log log)
     : m_impl(std::make_unique<Impl>()) {
+    checkRepliesFit(catalogue);
     m_impl->catalogue = std::move(catalogue);
     m_impl->log = std::move(log);
     // The client writes the absolute URI in the request line, with or without

@@ -20,6 +20,8 @@ public:
     // the operator's console; empty to stay quiet.
     using Log = std::function<void(const std::string&)>;
 
+    // Throws CatalogueError for a catalogue some reply of which would not
+    // reach the client whole (see checkRepliesFit).
     explicit ReferenceService(Catalogue catalogue, Log log = {});
     ~ReferenceService();
     ReferenceService(const ReferenceService&) = delete;

@@ -1,5 +1,6 @@
 #include "server/replies.h"
 
+#include <algorithm>
 #include <charconv>
 
 #include "common/codec.h"
@@ -55,7 +56,8 @@ std::string newVersionSection(const NewVersion& version, std::string_view dkey) 
     const auto offset = number<size_t>(dkey);
     if (!offset || *offset >= version.bytes.size())
         return {};
-    return version.bytes.substr(*offset, version.sectionSize);
+    // A longer section would be cut by the client's buffer and lost.
+    return version.bytes.substr(*offset, std::min(version.sectionSize, kMaxSectionSize));
 }
 
 }  // namespace
@@ -205,6 +207,39 @@ std::string sokrScript() {
     return script;
 }
 
+std::string loginMessage(const Catalogue& catalogue, std::string_view prog) {
+    std::string message = catalogue.message;
+    if (catalogue.newVersion && catalogue.newVersion->version > number<int>(prog).value_or(0)) {
+        if (!message.empty())
+            message += "\r\n";
+        message += newVersionMessage(catalogue.newVersion->version);
+    }
+    return message;
+}
+
+void checkRepliesFit(const Catalogue& catalogue) {
+    if (loginScript(catalogue, {}).size() > kMaxPayload) {
+        throw CatalogueError("the login listing of all " +
+                             std::to_string(catalogue.programmes.size()) +
+                             " programmes is longer than one reply can carry (" +
+                             std::to_string(kMaxPayload) + " bytes)");
+    }
+    for (const auto& p : catalogue.programmes) {
+        const size_t size = p.types == "TAB" ? itemsScript(p).size() : p.content.size();
+        if (size > kMaxPayload) {
+            throw CatalogueError("programme " + std::to_string(p.key) + ": its reply of " +
+                                 std::to_string(size) +
+                                 " bytes is longer than one reply can carry (" +
+                                 std::to_string(kMaxPayload) + " bytes)");
+        }
+    }
+    // The oldest client version is offered the notice too.
+    if (loginMessage(catalogue, "0").size() > kMaxMessage) {
+        throw CatalogueError("message.txt: the login message is longer than the client reads (" +
+                             std::to_string(kMaxMessage) + " bytes with the new-version notice)");
+    }
+}
+
 ServiceReply answer(const Catalogue& catalogue, std::string_view requestName,
                     const RequestParams& params) {
     ServiceReply reply;
@@ -220,14 +255,8 @@ ServiceReply answer(const Catalogue& catalogue, std::string_view requestName,
         return reply;
     }
     if (login) {
-        std::string message = catalogue.message;
-        if (catalogue.newVersion &&
-            catalogue.newVersion->version > number<int>(params.prog).value_or(0)) {
-            if (!message.empty())
-                message += "\r\n";
-            message += newVersionMessage(catalogue.newVersion->version);
-        }
-        reply.body = frame(message, loginScript(catalogue, parseKeys(params.dkey)));
+        reply.body = frame(loginMessage(catalogue, params.prog),
+                           loginScript(catalogue, parseKeys(params.dkey)));
     } else if (requestName == "getprogram") {
         const auto key = number<int64_t>(params.dkey);
         const CatalogueProgramme* p = key ? catalogue.find(*key) : nullptr;

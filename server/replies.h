@@ -17,8 +17,25 @@
 #include <string_view>
 
 #include "server/catalogue.h"
+#include "service/exchange_protocol.h"
 
 namespace mirvaly::reference {
+
+// What reaches the client whole: it reads at most the first 2,048,000 bytes of
+// a response and looks for a message block in its first 2,048 bytes. The
+// status line and headers ahead of the body take about 210 bytes; kHeaderRoom
+// keeps that and a margin free.
+inline constexpr size_t kHeaderRoom = 512;
+// Guard byte and the two markers around every payload.
+inline constexpr size_t kFramingBytes =
+    1 + protocol::kReplyOpening.size() + protocol::kReplyClosing.size();
+// The longest payload (script, content or section) one reply can carry.
+inline constexpr size_t kMaxPayload = TConnectHTTP::kRecvBufferSize - kHeaderRoom - kFramingBytes;
+// The longest message block text, notice of a new version included.
+inline constexpr size_t kMaxMessage = protocol::kMessageWindow - kHeaderRoom -
+                                      protocol::kMessageStart.size() - protocol::kMessageEnd.size();
+// A new-version section never exceeds this, whatever the catalogue asks.
+inline constexpr size_t kMaxSectionSize = 2000000;
 
 // The query parameters and the form field of one request.
 struct RequestParams {
@@ -55,6 +72,15 @@ std::string sqlText(std::string_view text);
 std::string loginScript(const Catalogue& catalogue, const std::set<int64_t>& held);
 std::string itemsScript(const CatalogueProgramme& programme);
 std::string sokrScript();
+
+// Throws CatalogueError naming what would not reach the client whole: the
+// login listing for a client that holds nothing, a programme's getprogram
+// payload, or the login message (with the new-version notice, if any).
+void checkRepliesFit(const Catalogue& catalogue);
+
+// The login message: the catalogue's message, then the new-version notice
+// when the catalogue offers a version above `prog`.
+std::string loginMessage(const Catalogue& catalogue, std::string_view prog);
 
 // Texts of the message blocks (Windows-1251).
 std::string unknownSubscriberMessage();

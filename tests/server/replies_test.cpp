@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "common/codec.h"
 #include "service/exchange_protocol.h"
 
@@ -184,6 +186,55 @@ TEST(Answer, NewversionSendsSectionsFromTheOffset) {
 TEST(Answer, UnknownRequestIs404) {
     EXPECT_EQ(answer(sampleCatalogue(), "other", params("")).status, 404);
     EXPECT_EQ(answer(sampleCatalogue(), "sokr", params("")).status, 200);
+}
+
+TEST(CheckRepliesFit, RefusesCataloguesWhoseRepliesTheClientWouldCutOrMiss) {
+    struct Case {
+        const char* name;
+        std::function<void(Catalogue&)> change;
+        std::string refusal;  // empty: accepted
+    };
+    const Case cases[] = {
+        {"sample", [](Catalogue&) {}, ""},
+        {"content of the largest payload",
+         [](Catalogue& c) { c.programmes[1].content.assign(kMaxPayload, 'x'); }, ""},
+        {"content one byte longer",
+         [](Catalogue& c) { c.programmes[1].content.assign(kMaxPayload + 1, 'x'); },
+         "programme 1700000200"},
+        {"items script too long",
+         [](Catalogue& c) { c.programmes[0].items[0].anons.assign(kMaxPayload, 'a'); },
+         "programme 1700000100"},
+        {"login listing too long",
+         [](Catalogue& c) {
+             CatalogueProgramme p = c.programmes[1];
+             p.channel.assign(100, 'c');
+             for (int i = 0; i < 8000; ++i) {
+                 p.key = 1800000000 + i;
+                 c.programmes.push_back(p);
+             }
+         },
+         "login listing"},
+        {"message of the largest size", [](Catalogue& c) { c.message.assign(kMaxMessage, 'm'); },
+         ""},
+        {"that message with a new version",
+         [](Catalogue& c) {
+             c.message.assign(kMaxMessage, 'm');
+             c.newVersion = NewVersion{18, "EXE", 2};
+         },
+         "message.txt"},
+    };
+    for (const Case& k : cases) {
+        Catalogue c = sampleCatalogue();
+        k.change(c);
+        try {
+            checkRepliesFit(c);
+            EXPECT_EQ(k.refusal, "") << k.name << ": accepted";
+        } catch (const CatalogueError& e) {
+            EXPECT_NE(k.refusal, "") << k.name << ": " << e.what();
+            EXPECT_NE(std::string(e.what()).find(k.refusal), std::string::npos)
+                << k.name << ": " << e.what();
+        }
+    }
 }
 
 TEST(SokrScript, EmptiesTheTableThenInsertsRulesInOrder) {

@@ -249,5 +249,63 @@ TEST_F(NewVersionTest, LoginAnnouncesItAndSectionsRebuildTheFile) {
     EXPECT_EQ(record.RequestName, "login");
 }
 
+std::string randomBytes(size_t size, unsigned seed) {
+    std::string bytes(size, '\0');
+    std::mt19937 random(seed);
+    for (char& b : bytes)
+        b = static_cast<char>(random());
+    return bytes;
+}
+
+// A file programme of the largest payload, a login message of the largest
+// size with the new-version notice, and a section setting above what one
+// reply can carry.
+Catalogue atTheLimits() {
+    Catalogue c = smallWeek();
+    CatalogueProgramme file;
+    file.key = 1900000000;
+    file.date = "07.12.2026";
+    file.channel = "Limits";
+    file.variant = "R";
+    file.types = "FIL";
+    file.fileName = "big.bin";
+    file.content = randomBytes(kMaxPayload, 9);
+    c.programmes.push_back(file);
+    c.message.assign(kMaxMessage - 2 - newVersionMessage(18).size(), 'm');
+    c.newVersion = NewVersion{18, randomBytes(2500000, 11), 3000000};
+    return c;
+}
+
+class LimitsTest : public ReferenceServiceTest {
+protected:
+    LimitsTest() : ReferenceServiceTest(atTheLimits()) {}
+};
+
+TEST_F(LimitsTest, LargestPayloadAndMessageArriveWhole) {
+    ASSERT_EQ(ask("login", ""), 1);
+    EXPECT_EQ(record.RequestName, "newversion");
+    ASSERT_EQ(prompts.recorded.size(), 1u);
+    EXPECT_EQ(prompts.recorded[0].text, loginMessage(catalogue, "17"));
+    EXPECT_EQ(prompts.recorded[0].text.size(), kMaxMessage);
+
+    ASSERT_EQ(ask("getprogram", "1900000000"), 1);
+    EXPECT_EQ(record.Reply.size(), kMaxPayload);
+    EXPECT_TRUE(record.Reply == catalogue.programmes.back().content);
+}
+
+TEST_F(LimitsTest, SectionsStayWithinWhatTheClientReads) {
+    std::string file;
+    std::vector<size_t> sections;
+    for (int i = 0; i < 30; ++i) {
+        ASSERT_EQ(ask("newversion", std::to_string(file.size())), 1);
+        if (record.Reply.empty())
+            break;
+        sections.push_back(record.Reply.size());
+        file += record.Reply;
+    }
+    EXPECT_EQ(sections, (std::vector<size_t>{kMaxSectionSize, 2500000 - kMaxSectionSize}));
+    EXPECT_TRUE(file == catalogue.newVersion->bytes);
+}
+
 }  // namespace
 }  // namespace mirvaly::reference
