@@ -159,6 +159,23 @@ bool ScriptSplitter::next(ScriptStatement& out) {
     }
 }
 
+std::vector<std::string> scriptLines(std::string_view text) {
+    std::vector<std::string> lines;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find_first_of("\r\n", start);
+        if (end == std::string_view::npos) {
+            lines.emplace_back(text.substr(start));
+            break;
+        }
+        lines.emplace_back(text.substr(start, end - start));
+        start = end + 1;
+        if (text[end] == '\r' && start < text.size() && text[start] == '\n')
+            ++start;
+    }
+    return lines;
+}
+
 std::vector<ScriptStatement> splitScript(std::string_view script) {
     std::vector<ScriptStatement> all;
     ScriptSplitter splitter(script);

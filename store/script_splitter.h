@@ -72,6 +72,11 @@ private:
     std::string m_terminator = ";";
 };
 
+// The lines of a script's text, as the runner is handed them: a line ends at
+// CR, LF or CR LF, and the break is not part of it (so a CR LF inside a string
+// literal reaches the database as the runner's LF).
+std::vector<std::string> scriptLines(std::string_view text);
+
 // Every statement of a script, SET TERM applied.
 std::vector<ScriptStatement> splitScript(std::string_view script);
 

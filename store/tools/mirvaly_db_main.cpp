@@ -1,7 +1,9 @@
 // mirvaly-db: the store's own tool.
 //   mirvaly-db create PATH            creates a store with the program's schema
 //   mirvaly-db run PATH SCRIPT_FILE   runs a script file (Windows-1251 bytes)
-//                                     with the program's script runner and commits
+//                                     with the program's script runner, handed
+//                                     as lines as the program hands a reply,
+//                                     and commits
 // Exit status: 0 done (a run that stopped at an unrecognised statement
 // included, as the program takes it), 1 a rejected statement or a database
 // error, 2 bad arguments.
@@ -16,6 +18,7 @@
 #include "store/database.h"
 #include "store/schema.h"
 #include "store/script_runner.h"
+#include "store/script_splitter.h"
 
 namespace {
 
@@ -75,7 +78,7 @@ int run(const std::string& path, const std::string& scriptFile) {
     if (std::filesystem::exists(path))
         db = Database::open(path);
     ScriptRunner runner(db);
-    ScriptOutcome outcome = runner.run(script);
+    ScriptOutcome outcome = runner.run(scriptLines(script));
     report(outcome);
     // As the program does when it closes the connection: what ran stays done,
     // a rejected statement's predecessors included.

@@ -185,3 +185,17 @@ TEST(FirstWords, UpperCasedAndStopAtSymbols) {
 
 }  // namespace
 }  // namespace mirvaly
+
+namespace mirvaly {
+namespace {
+
+TEST(ScriptLines, EndAtCrLfOrCrLf) {
+    using L = std::vector<std::string>;
+    EXPECT_EQ(scriptLines("a;\r\nb 'x\r\ny';\nc\rd\r\n"), (L{"a;", "b 'x", "y';", "c", "d"}));
+    EXPECT_EQ(scriptLines("\n\r\n\r"), (L{"", "", ""}));
+    EXPECT_EQ(scriptLines("last"), (L{"last"}));
+    EXPECT_TRUE(scriptLines("").empty());
+}
+
+}  // namespace
+}  // namespace mirvaly
