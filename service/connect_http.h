@@ -50,8 +50,8 @@ struct TConnectHTTP {
     // The socket of the exchange while it runs; the exchange closes it before
     // returning, and then this reads kNoSocket again.
     int Socket = kNoSocket;
-    // The last successful host-name lookup; null when the last target was taken
-    // as a dotted address or could not be resolved.
+    // The last successful host-name lookup (a dotted address resolves too);
+    // null when the last target could not be resolved.
     std::shared_ptr<const HostLookup> HostEntry;
 
     // True while an exchange runs on this record; a second exchange asked for

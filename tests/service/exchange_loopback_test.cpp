@@ -1,8 +1,13 @@
 // The exchange over real loopback sockets against scripted servers.
 
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <thread>
+#include <vector>
 
 #include "common/codec.h"
 #include "service/exchange.h"
@@ -187,6 +192,60 @@ TEST_F(ExchangeLoopback, ExceptionFromThePumpEndsTheExchangeAndReachesTheCaller)
     EXPECT_EQ(record.Socket, TConnectHTTP::kNoSocket);
     EXPECT_EQ(exchange(record), 1);
     EXPECT_EQ(record.Reply, "again");
+}
+
+// A listener that never accepts, its queue filled by a few connects: the
+// kernel leaves any further connect to it unanswered.
+class UnansweredListener {
+public:
+    UnansweredListener() {
+        m_listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        if (m_listener < 0 ||
+            bind(m_listener, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
+            listen(m_listener, 0) != 0 ||
+            getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+            throw std::runtime_error("cannot listen on 127.0.0.1");
+        }
+        port = ntohs(address.sin_port);
+        for (int i = 0; i < 4; ++i) {
+            const int fd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+            connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+            m_fillers.push_back(fd);
+        }
+        std::this_thread::sleep_for(100ms);  // let the handshakes that can complete do so
+    }
+    ~UnansweredListener() {
+        for (int fd : m_fillers)
+            close(fd);
+        close(m_listener);
+    }
+    uint16_t port = 0;
+
+private:
+    int m_listener = -1;
+    std::vector<int> m_fillers;
+};
+
+TEST_F(ExchangeLoopback, ConnectPastTheConnectTimeoutFails) {
+    UnansweredListener listener;
+    transport.setConnectTimeout(300ms);
+    std::atomic<int> socket{TConnectHTTP::kNoSocket};
+    std::atomic<bool> cancel{false};
+    const TransportResult result =
+        transport.converse("127.0.0.1", listener.port, "x", record.RecvBuffer.get(),
+                           TConnectHTTP::kRecvBufferSize, socket, cancel);
+    EXPECT_EQ(result.outcome, TransportResult::Outcome::ConnectTimedOut);
+    EXPECT_EQ(socket.load(), TConnectHTTP::kNoSocket);
+
+    record.Host = "127.0.0.1:" + std::to_string(listener.port);
+    record.Reply = "left over";
+    EXPECT_EQ(exchange(record), -1);
+    EXPECT_EQ(record.Reply, "");
+    EXPECT_TRUE(prompts.recorded.empty());
 }
 
 TEST_F(ExchangeLoopback, RefusedConnectionFails) {
