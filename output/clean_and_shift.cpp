@@ -109,8 +109,12 @@ uint32_t readShape(const unsigned char* in, size_t n, size_t i) {
 
 std::string CleanAndShiftText(std::string_view text, int shift, unsigned char cleanUp,
                               char separator) {
-    // The text ends at its first zero byte, as the result does.
-    text = text.substr(0, std::min(text.size(), text.find('\0')));
+    const bool clean = cleanUp == 1;
+    // The result ends at the first zero byte written. Without the clean-up
+    // every byte is written, so nothing after the text's first zero byte can
+    // count; the clean-up drops a zero byte like any other blank and goes on.
+    if (!clean)
+        text = text.substr(0, std::min(text.size(), text.find('\0')));
     const size_t n = text.size();
     const auto* in = reinterpret_cast<const unsigned char*>(text.data());
     // Only a one-digit hour growing to two digits lengthens the text, by one
@@ -118,7 +122,6 @@ std::string CleanAndShiftText(std::string_view text, int shift, unsigned char cl
     std::string result(n + n / 4 + 2, '\0');
     auto* out = reinterpret_cast<unsigned char*>(result.data());
     size_t w = 0;
-    const bool clean = cleanUp == 1;
     const int shift24 = shift % 24;
     constexpr size_t kNone = static_cast<size_t>(-1);
     size_t openSlash = kNone;  // output position of a "/" that may open a pair

@@ -17,10 +17,10 @@
 // run of bytes of code 32 or less becomes its last byte (a TAB becomes a
 // space) and vanishes at both ends, and leading "+" signs go.
 //
-// A zero byte in the text ends the text there, and the result ends at the
-// first zero byte it would hold (a zero separator); it carries no
-// terminating zero itself. The function is total and never throws beyond
-// std::bad_alloc.
+// The result ends at the first zero byte it would hold: a zero byte of the
+// text that is written (always without the clean-up; with it, unless the
+// blank rule drops it), or a zero separator. It carries no terminating zero
+// itself. The function is total and never throws beyond std::bad_alloc.
 
 #include <string>
 #include <string_view>

@@ -130,12 +130,18 @@ TEST(CleanAndShiftText, ResultGrowsPastTheInputLength) {
     EXPECT_EQ(CleanAndShiftText(text, 10, 0, '.'), expected);
 }
 
+// The zero byte ends the output once it is written; the clean-up treats it
+// as a blank, so where the blank rule drops it the text goes on.
 TEST(CleanAndShiftText, ZeroByteEndsTheOutput) {
     expectAll({
         {"without clean-up", "a\0b"s, 0, 0, "a"},
         {"with clean-up", "a\0b"s, 0, 1, "a"},
-        {"inside a run of blanks", "x \0 y"s, 0, 1, "x"},
-        {"before a closing slash", "/a\0b/"s, 0, 1, "/a"},
+        {"at the start without clean-up", "\0a"s, 0, 0, ""},
+        {"at the start, dropped by the clean-up", "\0a"s, 0, 1, "a"},
+        {"inside a run of blanks, dropped", "x \0 y"s, 0, 1, "x y"},
+        {"last of a run, written", "x \0y"s, 0, 1, "x"},
+        {"a later closing slash still opens the pair", "/a\0b/"s, 0, 1, "(a"},
+        {"copied with a short date", "1.05.08\0x"s, 0, 1, "1.05.08"},
         {"after a time", "12:30\0 9.00"s, 1, 0, "13.30"},
         {"zero separator", "9.30 x", 0, 0, "9"s, '\0'},
     });

@@ -11,9 +11,6 @@ namespace mirvaly::test {
 
 inline std::string naiveCleanAndShiftText(std::string_view text, int shift, unsigned char cleanUp,
                                           char separator) {
-    const size_t zeroAt = text.find('\0');
-    if (zeroAt != std::string_view::npos)
-        text = text.substr(0, zeroAt);
     std::string in(text);
     std::string out;
     auto at = [&](size_t k) -> unsigned char {
