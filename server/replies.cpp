@@ -218,26 +218,41 @@ std::string loginMessage(const Catalogue& catalogue, std::string_view prog) {
 }
 
 void checkRepliesFit(const Catalogue& catalogue) {
-    if (loginScript(catalogue, {}).size() > kMaxPayload) {
+    // The client runs a script only up to its first zero byte and reads the
+    // message only up to one, so neither may hold one.
+    const auto hasZero = [](const std::string& text) {
+        return text.find('\0') != std::string::npos;
+    };
+    const std::string listing = loginScript(catalogue, {});
+    if (listing.size() > kMaxPayload) {
         throw CatalogueError("the login listing of all " +
                              std::to_string(catalogue.programmes.size()) +
                              " programmes is longer than one reply can carry (" +
                              std::to_string(kMaxPayload) + " bytes)");
     }
+    if (hasZero(listing))
+        throw CatalogueError("programmes.tsv: a zero byte in a programme's fields");
     for (const auto& p : catalogue.programmes) {
-        const size_t size = p.types == "TAB" ? itemsScript(p).size() : p.content.size();
+        const bool tab = p.types == "TAB";
+        const std::string script = tab ? itemsScript(p) : std::string();
+        const size_t size = tab ? script.size() : p.content.size();
+        const std::string name = "programme " + std::to_string(p.key);
         if (size > kMaxPayload) {
-            throw CatalogueError("programme " + std::to_string(p.key) + ": its reply of " +
-                                 std::to_string(size) +
+            throw CatalogueError(name + ": its reply of " + std::to_string(size) +
                                  " bytes is longer than one reply can carry (" +
                                  std::to_string(kMaxPayload) + " bytes)");
         }
+        if (hasZero(script))
+            throw CatalogueError(name + ": a zero byte in its items");
     }
     // The oldest client version is offered the notice too.
-    if (loginMessage(catalogue, "0").size() > kMaxMessage) {
+    const std::string message = loginMessage(catalogue, "0");
+    if (message.size() > kMaxMessage) {
         throw CatalogueError("message.txt: the login message is longer than the client reads (" +
                              std::to_string(kMaxMessage) + " bytes with the new-version notice)");
     }
+    if (hasZero(message))
+        throw CatalogueError("message.txt: a zero byte in the message");
 }
 
 ServiceReply answer(const Catalogue& catalogue, std::string_view requestName,

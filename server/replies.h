@@ -75,7 +75,8 @@ std::string sokrScript();
 
 // Throws CatalogueError naming what would not reach the client whole: the
 // login listing for a client that holds nothing, a programme's getprogram
-// payload, or the login message (with the new-version notice, if any).
+// payload, or the login message (with the new-version notice, if any), when
+// too long for the client or, for scripts and the message, holding a zero byte.
 void checkRepliesFit(const Catalogue& catalogue);
 
 // The login message: the catalogue's message, then the new-version notice
