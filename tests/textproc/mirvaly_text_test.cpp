@@ -114,6 +114,17 @@ TEST_F(MirvalyText, ArgumentsInWindows1251AreTakenAsTheyAre) {
     const ToolRun r = run({"replace", cp("Х/ф ^~"), cp("Фильм")}, cp("Х/ф Война"));
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, cp("Фильма"));
+    // "Щё" in Windows-1251 is also valid UTF-8, of a letter the code page
+    // lacks: it stays the Windows-1251 word, not a substitute byte.
+    const ToolRun yo = run({"replace", cp("Щё"), "X"}, cp("ещё Щё "));
+    EXPECT_EQ(yo.status, 0);
+    EXPECT_EQ(yo.out, cp("ещё X "));
+}
+
+TEST_F(MirvalyText, DoubleDashMakesTheNextTwoArgumentsTheRule) {
+    const ToolRun r = run({"replace", "--", "--rules", "x"}, "a --rules b");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "a x b");
 }
 
 TEST_F(MirvalyText, RulesFileAppliesRulesInOrder) {
@@ -171,6 +182,7 @@ TEST_F(MirvalyText, BadArgumentsGetUsageAndStatus2) {
         {"shift", "3", "--separator"},
         {"shift", "3", "--separator", "ab"},
         {"shift", "3", "--separator", ""},
+        {"shift", "3", "--separator", "日"},  // no such character in the code page
         {"shift", "3", "--loud"},
         {"shift", "99999999999999999999"},
         {"replace"},

@@ -29,7 +29,7 @@ constexpr int kIoFailure = 1;
 
 constexpr const char* kUsage =
     "usage: mirvaly-text shift HOURS [--clean] [--separator C]\n"
-    "       mirvaly-text replace PATTERN REPLACEMENT\n"
+    "       mirvaly-text replace [--] PATTERN REPLACEMENT\n"
     "       mirvaly-text replace --rules FILE\n"
     "       mirvaly-text --help\n"
     "\n"
@@ -48,7 +48,8 @@ constexpr const char* kUsage =
     "         empty lines are skipped).\n"
     "\n"
     "Arguments and the rules file are taken as Windows-1251, or converted from\n"
-    "UTF-8 when they are valid UTF-8 holding non-ASCII characters.\n"
+    "UTF-8 when they are valid UTF-8 holding non-ASCII characters that\n"
+    "Windows-1251 has. After \"replace --\" the next two arguments are the rule.\n"
     "\n"
     "Exit status: 0 done, 1 reading or writing failed, 2 bad arguments.\n";
 
@@ -102,12 +103,25 @@ bool isValidUtf8(std::string_view s, bool& hasNonAscii) {
     return true;
 }
 
-// Text typed on a UTF-8 terminal arrives as UTF-8; anything else is taken as
-// the Windows-1251 bytes it already is.
+// The Windows-1251 form of UTF-8 text whose every character the code page
+// has; nothing when it lacks one (the encoder would put a substitute there).
+std::optional<std::string> exactCp1251(std::string_view utf8) {
+    std::string bytes = mirvaly::utf8ToCp1251(utf8);
+    if (mirvaly::cp1251ToUtf8(bytes) != utf8)
+        return std::nullopt;
+    return bytes;
+}
+
+// Text typed on a UTF-8 terminal arrives as UTF-8; anything else, and UTF-8
+// with characters the code page lacks (such bytes are Windows-1251 text that
+// merely looks like UTF-8, as "Щё" does), is taken as the Windows-1251 bytes
+// it already is.
 std::string toCp1251(std::string_view text) {
     bool nonAscii = false;
-    if (isValidUtf8(text, nonAscii) && nonAscii)
-        return mirvaly::utf8ToCp1251(text);
+    if (isValidUtf8(text, nonAscii) && nonAscii) {
+        if (std::optional<std::string> bytes = exactCp1251(text))
+            return *bytes;
+    }
     return std::string(text);
 }
 
@@ -226,9 +240,10 @@ bool loadRules(const std::string& path, std::vector<mirvaly::PatternRule>& rules
     }
     bool nonAscii = false;
     if (isValidUtf8(bytes, nonAscii) && nonAscii) {
-        if (bytes.rfind("\xEF\xBB\xBF", 0) == 0)
-            bytes.erase(0, 3);
-        bytes = mirvaly::utf8ToCp1251(bytes);
+        const bool bom = bytes.rfind("\xEF\xBB\xBF", 0) == 0;
+        if (std::optional<std::string> converted =
+                exactCp1251(std::string_view(bytes).substr(bom ? 3 : 0)))
+            bytes = std::move(*converted);
     }
     size_t lineNo = 0;
     for (size_t begin = 0; begin < bytes.size();) {
@@ -253,10 +268,12 @@ bool loadRules(const std::string& path, std::vector<mirvaly::PatternRule>& rules
 }
 
 int runReplace(std::vector<std::string_view> args) {
-    if (!args.empty() && args[0] == "--")
+    // After "--" the two arguments are the rule, even "--rules".
+    const bool ruleFollows = !args.empty() && args[0] == "--";
+    if (ruleFollows)
         args.erase(args.begin());
     std::vector<mirvaly::PatternRule> rules;
-    if (args.size() == 2 && args[0] == "--rules") {
+    if (args.size() == 2 && args[0] == "--rules" && !ruleFollows) {
         std::string error;
         if (!loadRules(std::string(args[1]), rules, error))
             return usageError(error);
