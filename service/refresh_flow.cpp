@@ -20,6 +20,8 @@ const char* const kFetchQuery =
     "PROGRAM.VARIANT, PROGRAM.TEXT, PROGRAM.TYPES, PROGRAM.COUNTS from PROGRAM where "
     "PROGRAM.STATUS is NULL";
 const char* const kSavepoint = "FETCHED_PROGRAMME";
+const char* const kTransactionEnded =
+    "The reply script ended the transaction itself: there is no active transaction to commit.";
 
 // Hides the progress figure however the loop ends.
 class ProgressShown {
@@ -124,7 +126,7 @@ RefreshFlow::Outcome RefreshFlow::fetchLoop() {
     const int total = static_cast<int>(rows.rows.size());
     int fetched = 0;
     m_lastCommit = Clock::now();
-    {
+    try {
         ProgressShown progress(m_ctx.status, total);
         for (int i = 0; i < total; ++i) {
             const Fetch result = fetchOne(rows, rows.rows[i], fetched + 1);
@@ -140,6 +142,14 @@ RefreshFlow::Outcome RefreshFlow::fetchLoop() {
             }
             m_ctx.status.setProgress(i + 1, total);
         }
+    } catch (...) {
+        // The programmes fetched before the failure are kept, as the lost
+        // line and the rejected script keep them, before the error shows.
+        try {
+            commitRetaining();
+        } catch (const DatabaseError&) {
+        }
+        throw;
     }
     commitRetaining();
     m_ctx.status.addLine(cp("Всего загружено: ") + std::to_string(fetched) +
@@ -310,10 +320,19 @@ bool RefreshFlow::runScript(const std::string& reply, std::string& error) {
     const auto start = Clock::now();
     const ScriptOutcome outcome = executeReplyScript(m_ctx.database, reply);
     m_timings.scriptSeconds += secondsSince(start);
-    if (outcome.end != ScriptOutcome::End::Rejected)
-        return true;
-    error = outcome.error;
-    return false;
+    if (outcome.end == ScriptOutcome::End::Rejected) {
+        error = outcome.error;
+        return false;
+    }
+    // A COMMIT or ROLLBACK with no data statement after it leaves nothing for
+    // the commit that belongs to the step: the script failed as surely as a
+    // rejected one, and its full commit closed the list.
+    if (!m_ctx.database.inTransaction()) {
+        m_ctx.list.closeList();
+        error = kTransactionEnded;
+        return false;
+    }
+    return true;
 }
 
 bool RefreshFlow::execute(const std::string& reply) {

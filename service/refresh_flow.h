@@ -13,8 +13,11 @@
 //   Outcome::Refused at once and adds a status line, nothing else happens.
 // - Messages go through UserPrompts; a reply script the database rejects shows
 //   the database's text through UserPrompts::showError and ends the operation
-//   there. Other database failures (of the flow's own statements) propagate
-//   as DatabaseError after the current programme's work is undone.
+//   there. So does a script that ends the application transaction itself
+//   (COMMIT or ROLLBACK with no data statement after it): the commit of its
+//   step has nothing left to commit. Other database failures (of the flow's
+//   own statements) propagate as DatabaseError after the current programme's
+//   work is undone and the programmes fetched before it are committed.
 // - The re-fetch replaces a programme's items all or nothing as well.
 // - Each fetched programme is stored all or nothing: its status, the removal
 //   of its old items and its new items or content are undone together when

@@ -422,23 +422,121 @@ TEST_F(RefreshFlowTest, RejectedItemScriptLeavesThatProgrammeUnfetched) {
     EXPECT_EQ(status_of(bad).asText(), cp("Новая загрузка!"));
 }
 
-// An item script that rolls back itself undoes its own programme only; the
-// ones fetched before it stay fetched.
-TEST_F(RefreshFlowTest, ItemScriptEndingTheTransactionKeepsEarlierProgrammes) {
+// A script that ends the application transaction itself (COMMIT or ROLLBACK
+// with nothing after it) leaves its step nothing to commit: the refresh ends
+// there with an error, as for a rejected statement. What was fetched before
+// stays; a data statement after the COMMIT starts a new transaction and the
+// refresh goes on.
+TEST(RefreshScriptEndingTheTransaction, EndsTheRefreshUnlessDataFollows) {
+    struct Case {
+        const char* name;
+        std::string loginTail;  // after the two programmes of the login script
+        std::string items;      // the reply for the item programme 2
+        Outcome outcome;
+        std::vector<std::string> requests;
+        bool secondFetched;
+        std::vector<std::string> secondItems;
+    };
+    const std::vector<Case> cases = {
+        {"login commits",
+         "COMMIT;\r\n",
+         itemRow(2, "x"),
+         Outcome::ScriptRejected,
+         {"login:"},
+         false,
+         {}},
+        {"item script rolls back",
+         "",
+         itemRow(2, "gone") + "ROLLBACK;\r\n",
+         Outcome::ScriptRejected,
+         {"login:", "getprogram:1", "getprogram:2"},
+         false,
+         {}},
+        {"data after the commit",
+         "",
+         itemRow(2, "kept") + "COMMIT;\r\n" + itemRow(2, "after"),
+         Outcome::Completed,
+         {"login:", "getprogram:1", "getprogram:2"},
+         true,
+         {"kept", "after"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::TempDatabase store;
+        ScriptedService server;
+        test::ScriptedPrompts shown;
+        RecordingStatus log;
+        ListHost listHost(store.db(), log);
+        ProgrammeListRefreshView listView(listHost);
+        PosixTransport transport;
+        TConnectHTTP connection;
+        connection.ProgVersion = "17";
+        Exchange ex(transport, shown);
+        RefreshFlow sync(RefreshContext{store.db(),
+                                        connection,
+                                        [&](TConnectHTTP& r) { return ex(r); },
+                                        shown,
+                                        log,
+                                        listView,
+                                        {server.primary(), server.alternate()}});
+        for (int i = 1; i <= 3; ++i)
+            store->execute("INSERT INTO SOKR (FIND_TYPE, PRIOR) VALUES ('r', 1)");
+        store->commit();
+        listHost.list.filter();
+        // A new table gives its rows in the order they went in: the text
+        // programme 1 is fetched before the item programme 2.
+        server.set("login", {programmeRow(1, "07.12.2026", "A", "TXT") +
+                             programmeRow(2, "07.12.2026", "B", "TAB") + c.loginTail});
+        server.set("getprogram:1", {"text"});
+        server.set("getprogram:2", {c.items});
+
+        EXPECT_EQ(sync.refresh(), c.outcome);
+        store->rollback();  // what the refresh kept is committed already
+
+        EXPECT_EQ(server.requests(), c.requests);
+        const bool rejected = c.outcome == Outcome::ScriptRejected;
+        ASSERT_EQ(shown.recorded.size(), rejected ? 1u : 0u);
+        if (rejected) {
+            EXPECT_EQ(shown.recorded[0].kind, RecordedPrompt::Kind::Error);
+            EXPECT_FALSE(listHost.list.isOpen());  // the script's own commit closed it
+        }
+        EXPECT_EQ(listHost.refilters, rejected ? 0 : 1);
+        const QueryResult programmes =
+            store->query("select DATEKEY, STATUS from PROGRAM order by DATEKEY");
+        ASSERT_EQ(programmes.rows.size(), 2u);
+        EXPECT_EQ(programmes.rows[0][1].isNull(), c.requests.size() == 1);
+        EXPECT_EQ(!programmes.rows[1][1].isNull(), c.secondFetched);
+        std::vector<std::string> titles;
+        for (const Row& r : store->query("select TEXT from P where DATEKEY = 2 order by ID").rows)
+            titles.push_back(r.at(0).asText());
+        EXPECT_EQ(titles, c.secondItems);
+        EXPECT_FALSE(sync.running());
+    }
+}
+
+// A failure of one of the refresh's own statements ends it with that error;
+// the programmes fetched before it are committed by then.
+TEST_F(RefreshFlowTest, FailingStatementKeepsTheProgrammesFetchedBefore) {
     fillRules();
-    db->execute(programmeRow(1, "07.12.2026", "A", "TXT"));
-    db->execute(programmeRow(2, "07.12.2026", "B", "TAB"));
-    db->commit();
-    service.set("getprogram:1", {"text"});
-    service.set("getprogram:2", {itemRow(2, "gone") + "ROLLBACK;\r\n"});
+    db->executeDefinition("CREATE EXCEPTION E_REFUSED 'refused'");
+    db->executeDefinition(
+        "CREATE TRIGGER T_REFUSE FOR PROGRAM BEFORE UPDATE AS BEGIN "
+        "IF (NEW.DATEKEY = 2 AND NEW.TEXT IS NOT NULL) THEN EXCEPTION E_REFUSED; END");
+    service.set("login", {programmeRow(1, "07.12.2026", "A", "TXT") +
+                          programmeRow(2, "07.12.2026", "B", "TXT")});
+    service.set("getprogram", {"content"});
 
-    EXPECT_EQ(flow.refresh(), Outcome::Completed);
-    db->rollback();
+    EXPECT_THROW(flow.refresh(), DatabaseError);
+    db->rollback();  // as if the program ended while the error shows
 
+    EXPECT_EQ(service.requests(),
+              (std::vector<std::string>{"login:", "getprogram:1", "getprogram:2"}));
     EXPECT_EQ(status_of(1).asText(), cp("Новая загрузка!"));
+    EXPECT_EQ(db->query("select TEXT from PROGRAM where DATEKEY = 1").rows[0][0].asText(),
+              "content");
     EXPECT_TRUE(status_of(2).isNull());
-    EXPECT_TRUE(items(2).empty());
-    EXPECT_TRUE(errors().empty());
+    EXPECT_EQ(status.progress.back(), std::make_pair(0, 0));
+    EXPECT_FALSE(flow.running());
 }
 
 TEST_F(RefreshFlowTest, RejectedLoginScriptEndsTheRefresh) {
