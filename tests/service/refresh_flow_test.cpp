@@ -38,6 +38,26 @@ using test::programmeRow;
 using test::RecordingStatus;
 using test::ScriptedService;
 
+// Prompts that first run `beforeShowing`: a test rolls the transaction back
+// there, as if the program ended while the box is up, to see what a box
+// finds committed.
+class PromptsWithHook : public test::ScriptedPrompts {
+public:
+    std::function<void()> beforeShowing;
+
+    void inform(const std::string& text, const std::string& caption, PromptIcon icon,
+                bool topmost) override {
+        if (beforeShowing)
+            beforeShowing();
+        ScriptedPrompts::inform(text, caption, icon, topmost);
+    }
+    void showError(const std::string& text) override {
+        if (beforeShowing)
+            beforeShowing();
+        ScriptedPrompts::showError(text);
+    }
+};
+
 class RefreshFlowTest : public ::testing::Test {
 protected:
     RefreshFlowTest()
@@ -99,7 +119,7 @@ protected:
 
     test::TempDatabase db;
     ScriptedService service;
-    test::ScriptedPrompts prompts;
+    PromptsWithHook prompts;
     RecordingStatus status;
     ListHost host;
     ProgrammeListRefreshView view;
@@ -334,7 +354,8 @@ TEST_F(RefreshFlowTest, LostConnectionAtEachStage) {
         SCOPED_TRACE(c.name);
         test::TempDatabase store;
         ScriptedService server;
-        test::ScriptedPrompts shown;
+        PromptsWithHook shown;
+        shown.beforeShowing = [&] { store->rollback(); };
         RecordingStatus log;
         ListHost listHost(store.db(), log);
         ProgrammeListRefreshView listView(listHost);
@@ -401,8 +422,11 @@ TEST_F(RefreshFlowTest, RejectedItemScriptLeavesThatProgrammeUnfetched) {
     service.set("getprogram:" + std::to_string(bad),
                 {itemRow(bad, "half") + itemRow(999, "orphan")});
 
+    // What was fetched before is committed by the time the error shows.
+    prompts.beforeShowing = [&] { db->rollback(); };
     EXPECT_EQ(flow.refresh(), Outcome::ScriptRejected);
-    db->rollback();  // what the refresh kept is committed already
+    prompts.beforeShowing = nullptr;
+    db->rollback();
 
     ASSERT_EQ(errors().size(), 1u);
     EXPECT_NE(errors()[0].text.find("FK_P_2"), std::string::npos) << errors()[0].text;
