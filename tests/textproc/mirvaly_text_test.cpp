@@ -133,9 +133,12 @@ TEST_F(MirvalyText, RulesFileAppliesRulesInOrder) {
     const ToolRun r = run({"replace", "--rules", (m_dir / "rules").string()}, cp("Х/ф Война\r\na"));
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, cp("Война!\r\nb\tc"));
-    // The same rules written in UTF-8.
+    // The same rules written in UTF-8, with and without a byte-order mark.
     write(m_dir / "rules8", "Х/ф\tФильм\n");
     EXPECT_EQ(run({"replace", "--rules", (m_dir / "rules8").string()}, cp("Х/ф x")).out,
+              cp("Фильм x"));
+    write(m_dir / "rules8bom", "\xEF\xBB\xBFХ/ф\tФильм\n");
+    EXPECT_EQ(run({"replace", "--rules", (m_dir / "rules8bom").string()}, cp("Х/ф x")).out,
               cp("Фильм x"));
 }
 
@@ -171,6 +174,7 @@ TEST_F(MirvalyText, HelpGoesToStandardOutput) {
 
 TEST_F(MirvalyText, BadArgumentsGetUsageAndStatus2) {
     write(m_dir / "norule", "pattern without tab\n");
+    write(m_dir / "nocp1251", "\xEF\xBB\xBF日\tx\n");
     const std::vector<std::vector<std::string>> bad = {
         {},
         {"frobnicate"},
@@ -191,6 +195,7 @@ TEST_F(MirvalyText, BadArgumentsGetUsageAndStatus2) {
         {"replace", "--rules"},
         {"replace", "--rules", (m_dir / "missing").string()},
         {"replace", "--rules", (m_dir / "norule").string()},
+        {"replace", "--rules", (m_dir / "nocp1251").string()},
     };
     for (const auto& args : bad) {
         const ToolRun r = run(args, "12:00");

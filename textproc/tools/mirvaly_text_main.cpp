@@ -40,8 +40,9 @@ constexpr const char* kUsage =
     "         wrapping at midnight) and writes C (default \".\") between hours and\n"
     "         minutes. --clean also tidies the text: typographic quotes, Latin C,\n"
     "         slash pairs, runs of blanks, leading \"+\". The output ends where the\n"
-    "         text ends or at its first zero byte; no terminating zero byte is\n"
-    "         written.\n"
+    "         text ends or at the first zero byte it would hold (--clean drops a\n"
+    "         zero byte where it drops a blank: at the start or before another\n"
+    "         blank); no terminating zero byte is written.\n"
     "replace  Applies one rule of the pattern language to the whole input as one\n"
     "         subject. With --rules, applies the rules of FILE in order, one a line:\n"
     "         pattern, a TAB, replacement (a CR before the line feed is ignored,\n"
@@ -240,10 +241,16 @@ bool loadRules(const std::string& path, std::vector<mirvaly::PatternRule>& rules
     }
     bool nonAscii = false;
     if (isValidUtf8(bytes, nonAscii) && nonAscii) {
+        // With a byte-order mark the file is UTF-8 for certain.
         const bool bom = bytes.rfind("\xEF\xBB\xBF", 0) == 0;
-        if (std::optional<std::string> converted =
-                exactCp1251(std::string_view(bytes).substr(bom ? 3 : 0)))
+        std::optional<std::string> converted =
+            exactCp1251(std::string_view(bytes).substr(bom ? 3 : 0));
+        if (converted) {
             bytes = std::move(*converted);
+        } else if (bom) {
+            error = path + " holds characters that Windows-1251 lacks";
+            return false;
+        }
     }
     size_t lineNo = 0;
     for (size_t begin = 0; begin < bytes.size();) {
