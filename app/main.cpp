@@ -11,6 +11,7 @@
 #include "app/programme_list_window.h"
 #include "app/qsettings_config_store.h"
 #include "app/refresh_controller.h"
+#include "app/termination_signals.h"
 #include "store/database.h"
 
 using namespace mirvaly;
@@ -37,10 +38,17 @@ int runApplication(QApplication& app, MessageBoxPrompts& prompts) {
 
     ProgrammeListWindow mainWindow(shell.settings(), *shell.database(), prompts);
     prompts.setParentWidget(&mainWindow);
-    mainWindow.setCloseHandler([&] { shell.close(); });
+    // Closing the main window ends the application, whatever else is open.
+    mainWindow.setCloseHandler([&] {
+        shell.close();
+        QCoreApplication::exit(0);
+    });
     ServiceRefreshController refresh(shell.settings(), *shell.database(), mainWindow, prompts,
                                      shell.executablePath());
     mainWindow.setRefreshController(&refresh);
+    // The store is open, so the engine's own signal handlers are in place and
+    // these replace them: a termination signal closes the window instead.
+    TerminationSignals termination([&](int) { mainWindow.closeOnTermination(); });
     mainWindow.start();
     mainWindow.show();
     int result = app.exec();

@@ -7,6 +7,7 @@
 #include <QButtonGroup>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDialog>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -19,6 +20,7 @@
 #include <QStyle>
 #include <QStyledItemDelegate>
 #include <QTableView>
+#include <QThread>
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -446,7 +448,12 @@ void ProgrammeListWindow::closeEvent(QCloseEvent* event) {
     // closes as soon as the refresh has ended instead.
     if (m_refresh && m_refresh->isBusy()) {
         event->ignore();
-        QTimer::singleShot(200, this, &QWidget::close);
+        QTimer::singleShot(200, this, [this] {
+            if (m_terminating)
+                continueTermination();
+            else
+                close();
+        });
         return;
     }
     m_startupTimer->stop();
@@ -457,6 +464,31 @@ void ProgrammeListWindow::closeEvent(QCloseEvent* event) {
         handler();
     }
     QMainWindow::closeEvent(event);
+}
+
+void ProgrammeListWindow::closeOnTermination() {
+    m_terminating = true;
+    QTimer::singleShot(0, this, &ProgrammeListWindow::continueTermination);
+}
+
+// A box that is open belongs to some operation waiting for its answer; the
+// close step may run only once that operation has gone on and returned to the
+// main event loop, or it would go on with a closed store.
+void ProgrammeListWindow::continueTermination() {
+    if (!isVisible())
+        return;
+    if (QWidget* popup = QApplication::activePopupWidget())
+        popup->close();
+    QWidget* modal = QApplication::activeModalWidget();
+    if (modal || QThread::currentThread()->loopLevel() > 1) {
+        if (auto* dialog = qobject_cast<QDialog*>(modal))
+            dialog->reject();
+        else if (modal)
+            modal->close();
+        QTimer::singleShot(50, this, &ProgrammeListWindow::continueTermination);
+        return;
+    }
+    close();
 }
 
 }  // namespace mirvaly

@@ -57,6 +57,11 @@ public:
     }
     // Called once when the window closes (the application's close step).
     void setCloseHandler(std::function<void()> handler) { m_onClose = std::move(handler); }
+    // Closes the window as the person would, for a request from outside (a
+    // termination signal): open message boxes and dialogs are dismissed
+    // (No, Cancel) until the main event loop runs on its own, a running
+    // refresh is waited for, then the close step runs.
+    void closeOnTermination();
 
     // ProgrammeListHost
     ProgrammeList& programmeList() override { return m_list; }
@@ -89,6 +94,7 @@ private:
     void applySettingsToMenu();
     void showListState();
     void moveGridCursor(int row);
+    void continueTermination();
     template <typename Work>
     void guarded(Work&& work);
 
@@ -122,6 +128,7 @@ private:
     ConnectionSettingsLauncher* m_connectionSettings = nullptr;
     std::function<void()> m_onClose;
     bool m_updatingControls = false;
+    bool m_terminating = false;
 };
 
 }  // namespace mirvaly

@@ -468,6 +468,66 @@ private slots:
         QVERIFY(!m_window->startupTimer()->isActive());
     }
 
+    // Runs inside an event loop of its own, as the program's main loop, so
+    // that the question's loop is a nested one as in the program.
+    void terminationAnswersOpenQuestionsNoThenCloses() {
+        MessageBoxPrompts boxes(m_window.get());
+        QEventLoop mainLoop;
+        int closeSteps = 0, closeStepsWhenAnswered = -1;
+        bool answer = true;
+        m_window->setCloseHandler([&] {
+            ++closeSteps;
+            mainLoop.quit();
+        });
+        m_window->start();
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+        QTimer::singleShot(0, m_window.get(), [&] {
+            answer = boxes.askYesNo(cp("Обновить?"), cp("Обновление данных."));
+            closeStepsWhenAnswered = closeSteps;
+        });
+        // The request comes while the question is open.
+        QTimer watch;
+        watch.setInterval(20);
+        connect(&watch, &QTimer::timeout, [&] {
+            if (QApplication::activeModalWidget()) {
+                watch.stop();
+                m_window->closeOnTermination();
+            }
+        });
+        watch.start();
+        // Should nothing close, the test ends after ten seconds and fails.
+        QTimer::singleShot(10000, &mainLoop, [&] {
+            if (auto* box = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
+                box->done(QMessageBox::Yes);
+            mainLoop.quit();
+        });
+        mainLoop.exec();
+        QVERIFY(!answer);
+        // The question's operation went on before the close step ran.
+        QCOMPARE(closeStepsWhenAnswered, 0);
+        QCOMPARE(closeSteps, 1);
+        QVERIFY(!m_window->isVisible());
+    }
+
+    void terminationWaitsForARunningRefresh() {
+        CountingRefresh refresh;
+        int closeSteps = 0;
+        m_window->setRefreshController(&refresh);
+        m_window->setCloseHandler([&] { ++closeSteps; });
+        m_window->start();
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+        refresh.busy = true;
+        m_window->closeOnTermination();
+        QTest::qWait(400);
+        QVERIFY(m_window->isVisible());
+        QCOMPARE(closeSteps, 0);
+        refresh.busy = false;
+        QTRY_VERIFY(!m_window->isVisible());
+        QCOMPARE(closeSteps, 1);
+    }
+
     void messageBoxesShowTheirTextCaptionAndButtons() {
         MessageBoxPrompts prompts;
         QString text, caption;
