@@ -20,8 +20,10 @@ const char* const kFetchQuery =
     "PROGRAM.VARIANT, PROGRAM.TEXT, PROGRAM.TYPES, PROGRAM.COUNTS from PROGRAM where "
     "PROGRAM.STATUS is NULL";
 const char* const kSavepoint = "FETCHED_PROGRAMME";
+// Shown in the standard error box like a database error.
 const char* const kTransactionEnded =
-    "The reply script ended the transaction itself: there is no active transaction to commit.";
+    "Сценарий ответа сервера сам завершил транзакцию: подтверждать нечего. "
+    "Обновление прервано.";
 
 // Hides the progress figure however the loop ends.
 class ProgressShown {
@@ -329,7 +331,7 @@ bool RefreshFlow::runScript(const std::string& reply, std::string& error) {
     // rejected one, and its full commit closed the list.
     if (!m_ctx.database.inTransaction()) {
         m_ctx.list.closeList();
-        error = kTransactionEnded;
+        error = cp(kTransactionEnded);
         return false;
     }
     return true;

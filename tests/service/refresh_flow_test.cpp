@@ -522,6 +522,9 @@ TEST(RefreshScriptEndingTheTransaction, EndsTheRefreshUnlessDataFollows) {
         ASSERT_EQ(shown.recorded.size(), rejected ? 1u : 0u);
         if (rejected) {
             EXPECT_EQ(shown.recorded[0].kind, RecordedPrompt::Kind::Error);
+            EXPECT_EQ(shown.recorded[0].text,
+                      cp("Сценарий ответа сервера сам завершил транзакцию: подтверждать "
+                         "нечего. Обновление прервано."));
             EXPECT_FALSE(listHost.list.isOpen());  // the script's own commit closed it
         }
         EXPECT_EQ(listHost.refilters, rejected ? 0 : 1);
