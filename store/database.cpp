@@ -89,11 +89,21 @@ private:
     T* m_p;
 };
 
-// Read committed, record versions, no wait: the program has the file to
-// itself, so a conflict can only be between its own two transactions and
-// waiting would hang the one thread for ever.
-const unsigned char kTpb[] = {isc_tpb_version3, isc_tpb_write, isc_tpb_read_committed,
-                              isc_tpb_rec_version, isc_tpb_nowait};
+// Read committed, record versions, locks waited for a short while. After a
+// DELETE the engine keeps a lock on the table for its garbage collection and
+// gives it up only when another request asks for it; a request that does not
+// wait never asks, so a DROP TABLE after a committed DELETE would always fail.
+// A conflict between the program's own two transactions cannot resolve on
+// the one thread, so the wait is bounded and then fails.
+constexpr unsigned char kLockTimeoutSeconds = 3;
+const unsigned char kTpb[] = {isc_tpb_version3,
+                              isc_tpb_write,
+                              isc_tpb_read_committed,
+                              isc_tpb_rec_version,
+                              isc_tpb_wait,
+                              isc_tpb_lock_timeout,
+                              1,
+                              kLockTimeoutSeconds};
 
 constexpr unsigned kMaxVarchar = 32765;
 constexpr unsigned kMaxSegment = 65535;
@@ -151,9 +161,13 @@ public:
         guarded([&] { m_tra = m_att->startTransaction(m_status.get(), sizeof kTpb, kTpb); });
     }
 
+    // A commit also carries out definitions that dynamic SQL of the
+    // transaction made (EXECUTE STATEMENT in a block or procedure); prepared
+    // INSERT forms would hold their tables against them, so they go first.
     void commit() override {
         if (!m_tra)
             return;
+        freeForms();
         guarded([&] { m_tra->commit(m_status.get()); });
         m_tra = nullptr;  // commit() releases the object
     }
@@ -161,6 +175,7 @@ public:
     void commitRetaining() override {
         if (!m_tra)
             return;
+        freeForms();
         guarded([&] { m_tra->commitRetaining(m_status.get()); });
     }
 

@@ -14,9 +14,11 @@
 //   when none is active. Definition statements (CREATE, ALTER ...) may instead
 //   run in a transaction of their own that is committed at once.
 // - close() (and the destructor) commits an active application transaction.
-// - Both transactions are read committed and do not wait on locks: the
-//   program holds the file alone, so a conflict can only be between its own
-//   two transactions, and it fails at once instead of hanging.
+// - Both transactions are read committed and wait for a lock up to 3 seconds:
+//   long enough for the engine to hand over a lock it holds for itself (after
+//   a DELETE), short enough that a conflict between the program's own two
+//   transactions, which cannot resolve on the one thread, fails instead of
+//   hanging.
 // - The engine holds the file for this process alone; another process that
 //   tries to attach gets the engine's "already opened" error.
 
@@ -154,7 +156,8 @@ public:
     // plain INSERT (see store/literal_binding.h) runs from one prepared
     // statement per form with its literals bound, which spares the engine
     // compiling each of a reply's thousands of INSERTs. Prepared forms are
-    // let go before any definition runs, so they never hold a table.
+    // let go before any definition runs and before every commit (which carries
+    // out definitions made by dynamic SQL), so they never hold a table.
     virtual void executeScriptData(std::string_view sql) { execute(sql); }
 
     // Runs one statement in a definition transaction of its own, committed

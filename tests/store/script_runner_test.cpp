@@ -432,3 +432,53 @@ TEST(ScriptRunner, ATriggerFailingInItsOwnDynamicSqlRunsOnce) {
 
 }  // namespace
 }  // namespace mirvaly
+
+namespace mirvaly {
+namespace {
+
+// Definitions that a data statement makes through dynamic SQL take effect at
+// the commit; a form prepared for an earlier INSERT must not hold its table then.
+TEST(ScriptRunner, DefinitionsInDynamicSqlCommitPastBoundInserts) {
+    const std::string dropX =
+        "SET TERM ^ ;\nEXECUTE BLOCK AS BEGIN EXECUTE STATEMENT 'DROP TABLE X'; END^\n"
+        "SET TERM ; ^\n";
+    for (bool byScript : {true, false}) {
+        TempDatabase db;
+        ScriptRunner runner(db.holder());
+        ScriptOutcome o = runner.run(
+            "CREATE TABLE X (A INTEGER);\nINSERT INTO X VALUES (1);\n"
+            "COMMIT;\nDELETE FROM X;\nCOMMIT;\n" +
+            dropX + (byScript ? "COMMIT;\n" : ""));
+        ASSERT_EQ(o.end, End::Completed) << o.error;
+        if (!byScript) {
+            EXPECT_NO_THROW(db->commitRetaining());
+        }
+        db.reopen();
+        EXPECT_TRUE(
+            db->query("SELECT 1 FROM RDB$RELATIONS WHERE RDB$RELATION_NAME = 'X'").rows.empty())
+            << byScript;
+    }
+}
+
+}  // namespace
+}  // namespace mirvaly
+
+namespace mirvaly {
+namespace {
+
+// After a committed DELETE the engine holds the table for its garbage
+// collection until someone asks for it: a definition must ask, not give up.
+TEST(ScriptRunner, ATableCanBeDroppedAfterItsRowsAreDeleted) {
+    TempDatabase db;
+    db.reopen();  // as the program opens its store
+    ScriptRunner runner(db.holder());
+    ScriptOutcome o = runner.run(
+        "CREATE TABLE X (A INTEGER);\nINSERT INTO X VALUES (1);\nCOMMIT;\n"
+        "DELETE FROM X;\nCOMMIT;\nDROP TABLE X;\n"
+        "DELETE FROM REPL;\nCOMMIT;\nALTER TABLE REPL DROP NUM;\nDROP TABLE REPL;\n");
+    EXPECT_EQ(o.end, End::Completed) << o.error;
+    EXPECT_EQ(o.executed, 10);
+}
+
+}  // namespace
+}  // namespace mirvaly
