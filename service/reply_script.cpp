@@ -75,29 +75,12 @@ std::string_view replyText(std::string_view reply) {
     return reply.substr(0, reply.find('\0'));
 }
 
-std::vector<std::string> splitLines(std::string_view text) {
-    std::vector<std::string> lines;
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find_first_of("\r\n", start);
-        if (end == std::string_view::npos) {
-            lines.emplace_back(text.substr(start));
-            break;
-        }
-        lines.emplace_back(text.substr(start, end - start));
-        start = end + 1;
-        if (text[end] == '\r' && start < text.size() && text[start] == '\n')
-            ++start;
-    }
-    return lines;
-}
-
 ScriptOutcome executeReplyScript(Database& database, std::string_view reply) {
     std::string_view text = replyText(reply);
     const Cut cut = findCreateDatabase(text);
     std::unique_ptr<Database> lent = std::make_unique<BorrowedDatabase>(database);
     ScriptRunner runner(lent);
-    ScriptOutcome outcome = runner.run(splitLines(text.substr(0, cut.end)));
+    ScriptOutcome outcome = runner.run(scriptLines(text.substr(0, cut.end)));
     if (cut.end != std::string_view::npos && outcome.end == ScriptOutcome::End::Completed) {
         outcome.end = ScriptOutcome::End::Unrecognised;
         outcome.stopStatement = std::string(cut.statement.text);

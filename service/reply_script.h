@@ -22,10 +22,6 @@ namespace mirvaly {
 // The reply as text: the bytes before its first zero byte.
 std::string_view replyText(std::string_view reply);
 
-// Lines as the list control takes a text: breaks at CR LF, LF or a lone CR;
-// a final line break adds no empty line.
-std::vector<std::string> splitLines(std::string_view text);
-
 // Whether running the reply would end the application transaction itself:
 // a COMMIT or ROLLBACK among the statements it runs.
 bool replyEndsTransaction(std::string_view reply);
