@@ -58,6 +58,41 @@ public:
     }
 };
 
+// Three abbreviation rules, so that the refresh does not ask for "sokr".
+void fillThreeRules(Database& db) {
+    for (int i = 1; i <= 3; ++i)
+        db.execute("INSERT INTO SOKR (FIND_TYPE, PRIOR) VALUES ('r" + std::to_string(i) + "', " +
+                   std::to_string(i) + ")");
+    db.commit();
+}
+
+// A whole refresh over a store and a scripted service of its own, for table
+// tests that start each case afresh.
+struct FreshRefresh {
+    FreshRefresh() {
+        transport.setConnectTimeout(2s);
+        transport.setReceiveTimeout(5s);
+        connection.ProgVersion = "17";
+    }
+
+    test::TempDatabase store;
+    ScriptedService server;
+    PromptsWithHook shown;
+    RecordingStatus log;
+    ListHost listHost{store.db(), log};
+    ProgrammeListRefreshView listView{listHost};
+    PosixTransport transport;
+    TConnectHTTP connection;
+    Exchange ex{transport, shown};
+    RefreshFlow sync{RefreshContext{store.db(),
+                                    connection,
+                                    [this](TConnectHTTP& r) { return ex(r); },
+                                    shown,
+                                    log,
+                                    listView,
+                                    {server.primary(), server.alternate()}}};
+};
+
 class RefreshFlowTest : public ::testing::Test {
 protected:
     RefreshFlowTest()
@@ -87,13 +122,7 @@ protected:
             onPump();
     }
 
-    // Three abbreviation rules, so that the refresh does not ask for "sokr".
-    void fillRules() {
-        for (int i = 1; i <= 3; ++i)
-            db->execute("INSERT INTO SOKR (FIND_TYPE, PRIOR) VALUES ('r" + std::to_string(i) +
-                        "', " + std::to_string(i) + ")");
-        db->commit();
-    }
+    void fillRules() { fillThreeRules(db.db()); }
 
     int64_t count(const std::string& sql) { return db->query(sql).rows.at(0).at(0).asInteger(); }
     Value status_of(int64_t key) {
@@ -352,28 +381,12 @@ TEST_F(RefreshFlowTest, LostConnectionAtEachStage) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        test::TempDatabase store;
-        ScriptedService server;
-        PromptsWithHook shown;
+        FreshRefresh rig;
+        auto& [store, server, shown, log, listHost, listView, transport, connection, ex, sync] =
+            rig;
         shown.beforeShowing = [&] { store->rollback(); };
-        RecordingStatus log;
-        ListHost listHost(store.db(), log);
-        ProgrammeListRefreshView listView(listHost);
-        TConnectHTTP connection;
-        connection.ProgVersion = "17";
-        Exchange ex(transport, shown);
-        RefreshFlow sync(RefreshContext{store.db(),
-                                        connection,
-                                        [&](TConnectHTTP& r) { return ex(r); },
-                                        shown,
-                                        log,
-                                        listView,
-                                        {server.primary(), server.alternate()}});
-        if (c.rulesPresent) {
-            for (int i = 1; i <= 3; ++i)
-                store->execute("INSERT INTO SOKR (FIND_TYPE, PRIOR) VALUES ('r', 1)");
-            store->commit();
-        }
+        if (c.rulesPresent)
+            fillThreeRules(store.db());
         // A new table gives its rows in the order they went in: key 1 is
         // fetched, then key 2 loses the line.
         server.set("login", {programmeRow(1, "07.12.2026", "A", "TXT") +
@@ -486,26 +499,10 @@ TEST(RefreshScriptEndingTheTransaction, EndsTheRefreshUnlessDataFollows) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        test::TempDatabase store;
-        ScriptedService server;
-        test::ScriptedPrompts shown;
-        RecordingStatus log;
-        ListHost listHost(store.db(), log);
-        ProgrammeListRefreshView listView(listHost);
-        PosixTransport transport;
-        TConnectHTTP connection;
-        connection.ProgVersion = "17";
-        Exchange ex(transport, shown);
-        RefreshFlow sync(RefreshContext{store.db(),
-                                        connection,
-                                        [&](TConnectHTTP& r) { return ex(r); },
-                                        shown,
-                                        log,
-                                        listView,
-                                        {server.primary(), server.alternate()}});
-        for (int i = 1; i <= 3; ++i)
-            store->execute("INSERT INTO SOKR (FIND_TYPE, PRIOR) VALUES ('r', 1)");
-        store->commit();
+        FreshRefresh rig;
+        auto& [store, server, shown, log, listHost, listView, transport, connection, ex, sync] =
+            rig;
+        fillThreeRules(store.db());
         listHost.list.filter();
         // A new table gives its rows in the order they went in: the text
         // programme 1 is fetched before the item programme 2.
