@@ -4,20 +4,9 @@
 #include <QString>
 #include <QVariant>
 
-#include "common/codec.h"
+#include "app/qt_text.h"
 
 namespace mirvaly {
-namespace {
-
-QString fromCp1251(const std::string& bytes) {
-    return QString::fromStdString(cp1251ToUtf8(bytes));
-}
-
-std::string toCp1251(const QString& text) {
-    return utf8ToCp1251(text.toStdString());
-}
-
-}  // namespace
 
 QSettingsConfigStore::QSettingsConfigStore()
 #ifdef Q_OS_WIN
@@ -38,14 +27,14 @@ QSettingsConfigStore::QSettingsConfigStore(const QString& iniFile)
 QSettingsConfigStore::~QSettingsConfigStore() = default;
 
 std::optional<std::string> QSettingsConfigStore::readString(const std::string& name) {
-    QVariant value = m_settings->value(fromCp1251(name));
+    QVariant value = m_settings->value(toQString(name));
     if (!value.isValid())
         return std::nullopt;
-    return toCp1251(value.toString());
+    return fromQString(value.toString());
 }
 
 std::optional<int> QSettingsConfigStore::readInteger(const std::string& name) {
-    QVariant value = m_settings->value(fromCp1251(name));
+    QVariant value = m_settings->value(toQString(name));
     if (!value.isValid())
         return std::nullopt;
     bool ok = false;
@@ -56,11 +45,11 @@ std::optional<int> QSettingsConfigStore::readInteger(const std::string& name) {
 }
 
 void QSettingsConfigStore::writeString(const std::string& name, const std::string& value) {
-    m_settings->setValue(fromCp1251(name), fromCp1251(value));
+    m_settings->setValue(toQString(name), toQString(value));
 }
 
 void QSettingsConfigStore::writeInteger(const std::string& name, int value) {
-    m_settings->setValue(fromCp1251(name), value);
+    m_settings->setValue(toQString(name), value);
 }
 
 void QSettingsConfigStore::flush() {
