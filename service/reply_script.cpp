@@ -38,25 +38,6 @@ private:
     Database& m_target;
 };
 
-// Where the script is to end: before its first CREATE DATABASE, if any, and
-// the statement found there.
-struct Cut {
-    size_t end = std::string_view::npos;
-    ScriptStatement statement;
-};
-
-Cut findCreateDatabase(std::string_view script) {
-    ScriptSplitter splitter(script);
-    ScriptStatement st;
-    while (splitter.next(st)) {
-        if (st.kind == StatementKind::Unrecognised)
-            break;  // the runner stops here anyway
-        if (st.kind == StatementKind::CreateDatabase)
-            return {static_cast<size_t>(st.text.data() - script.data()), st};
-    }
-    return {};
-}
-
 }  // namespace
 
 bool replyEndsTransaction(std::string_view reply) {
@@ -76,17 +57,10 @@ std::string_view replyText(std::string_view reply) {
 }
 
 ScriptOutcome executeReplyScript(Database& database, std::string_view reply) {
-    std::string_view text = replyText(reply);
-    const Cut cut = findCreateDatabase(text);
     std::unique_ptr<Database> lent = std::make_unique<BorrowedDatabase>(database);
     ScriptRunner runner(lent);
-    ScriptOutcome outcome = runner.run(scriptLines(text.substr(0, cut.end)));
-    if (cut.end != std::string_view::npos && outcome.end == ScriptOutcome::End::Completed) {
-        outcome.end = ScriptOutcome::End::Unrecognised;
-        outcome.stopStatement = std::string(cut.statement.text);
-        outcome.stopLine = cut.statement.line;
-    }
-    return outcome;
+    runner.setAllowCreateDatabase(false);
+    return runner.run(scriptLines(replyText(reply)));
 }
 
 }  // namespace mirvaly

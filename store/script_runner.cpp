@@ -71,7 +71,8 @@ ScriptOutcome ScriptRunner::run(const std::string& script) {
     ScriptStatement st;
     int dialect = m_database ? m_database->sqlDialect() : 3;
     while (splitter.next(st)) {
-        if (st.kind == StatementKind::Unrecognised) {
+        if (st.kind == StatementKind::Unrecognised ||
+            (st.kind == StatementKind::CreateDatabase && !m_allowCreateDatabase)) {
             outcome.end = ScriptOutcome::End::Unrecognised;
             outcome.stopStatement = std::string(st.text);
             outcome.stopLine = st.line;

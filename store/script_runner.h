@@ -63,9 +63,15 @@ public:
     // handed to the engine as written. The stored result is the same.
     void setBindLiterals(bool on) { m_bindLiterals = on; }
 
+    // Whether CREATE DATABASE may create a file and attach to it; on by
+    // default. Off, it ends the run like a statement the runner does not know
+    // (scripts that come from outside must not move the program elsewhere).
+    void setAllowCreateDatabase(bool on) { m_allowCreateDatabase = on; }
+
 private:
     std::unique_ptr<Database>& m_database;
     bool m_bindLiterals = true;
+    bool m_allowCreateDatabase = true;
 };
 
 }  // namespace mirvaly

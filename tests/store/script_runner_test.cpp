@@ -249,6 +249,21 @@ TEST(ScriptRunner, CreateDatabaseReplacesTheAttachmentAfterCommittingIt) {
     EXPECT_EQ(replNames(db.db()), Names{"a"});
 }
 
+TEST(ScriptRunner, CreateDatabaseTurnedOffEndsTheRunWhereItStands) {
+    TempDatabase db;
+    const std::string own = db->path();
+    ScriptRunner runner(db.holder());
+    runner.setAllowCreateDatabase(false);
+    ScriptOutcome o = runner.run(insert("a") + "\nCREATE DATABASE '" + db.folder() +
+                                 "/other.gdb' USER 'SYSDBA' PASSWORD 'wintercap';\n" + insert("b"));
+    EXPECT_EQ(o.end, End::Unrecognised);
+    EXPECT_EQ(o.executed, 1);
+    EXPECT_EQ(o.stopLine, 2);
+    EXPECT_EQ(db->path(), own);
+    EXPECT_FALSE(std::filesystem::exists(db.folder() + "/other.gdb"));
+    EXPECT_EQ(replNames(db.db()), Names{"a"});
+}
+
 TEST(ScriptRunner, RefusesWhatItCannotRun) {
     std::unique_ptr<Database> none;
     ScriptRunner runner(none);
